@@ -1,0 +1,76 @@
+#include "dispatch.h"
+
+#include <cmath>
+#include <limits>
+
+namespace corvel_client {
+
+using corvel_client_win::MessageFromCpp;
+
+bool ArgBool(const MessageFromCpp& message, int index) {
+  return corvel_client_win::cJSON_GetBoolFromJsonArray(message.args, index);
+}
+
+double ArgNumber(const MessageFromCpp& message, int index) {
+  return corvel_client_win::cJSON_GetNumberFromJsonArray(message.args, index);
+}
+
+int32_t TruncateToInt32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+int32_t ArgInt(const MessageFromCpp& message, int index) {
+  return TruncateToInt32(ArgNumber(message, index));
+}
+
+const char* ArgText(const MessageFromCpp& message, int index) {
+  return corvel_client_win::cJSON_GetStringFromJsonArray(message.args, index);
+}
+
+std::string ArgString(const MessageFromCpp& message, int index) {
+  const char* text = ArgText(message, index);
+  return text == nullptr ? std::string() : std::string(text);
+}
+
+namespace {
+
+void AppendOutput(MessageFromCpp& message, cJSON* value) {
+  if (value == nullptr) return;
+  if (message.result == nullptr || !cJSON_AddItemToArray(message.result, value)) {
+    cJSON_Delete(value);
+    return;
+  }
+  ++message.resultCount;
+}
+
+}  // namespace
+
+void WriteResultCode(MessageFromCpp& message, int32_t code) {
+  // The count is set, not added to: an "engine." command served by two delegates leaves both
+  // result groups in `result` and the count of the last one.
+  AppendOutput(message, cJSON_CreateNumber(code));
+  message.resultCount = 1;
+}
+
+void AppendResultNumber(MessageFromCpp& message, double value) {
+  AppendOutput(message, cJSON_CreateNumber(value));
+}
+
+void AppendResultBool(MessageFromCpp& message, bool value) {
+  AppendOutput(message, cJSON_CreateBool(value ? 1 : 0));
+}
+
+void AppendResultStrings(MessageFromCpp& message, const std::vector<std::string>& values) {
+  cJSON* array = cJSON_CreateArray();
+  if (array == nullptr) return;
+  for (const std::string& value : values) {
+    cJSON* item = cJSON_CreateString(value.c_str());
+    if (item != nullptr) cJSON_AddItemToArray(array, item);
+  }
+  AppendOutput(message, array);
+}
+
+}  // namespace corvel_client

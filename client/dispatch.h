@@ -1,0 +1,83 @@
+// The conventions every command table follows: reading arguments by position, writing the result
+// code and output values, and handing deferred work to the host's core thread.
+#pragma once
+
+#include <cstdint>
+#include <new>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "kv/kv_client.h"
+
+namespace corvel_client {
+
+// Argument readers, by position in `args`. A missing item or one of another type reads as false,
+// 0 or null; none of them faults.
+bool ArgBool(const corvel_client_win::MessageFromCpp& message, int index);
+double ArgNumber(const corvel_client_win::MessageFromCpp& message, int index);
+// The number truncated toward zero to int32; NaN reads as 0 and values outside the int32 range
+// saturate, so no argument can make the conversion undefined.
+int32_t ArgInt(const corvel_client_win::MessageFromCpp& message, int index);
+// The text, owned by the record, or null when the item is not a string.
+const char* ArgText(const corvel_client_win::MessageFromCpp& message, int index);
+// The text, or an empty text when the item is not a string.
+std::string ArgString(const corvel_client_win::MessageFromCpp& message, int index);
+
+// Truncation toward zero with the saturation of ArgInt.
+int32_t TruncateToInt32(double value);
+
+// Result packing. WriteResultCode sets resultCount to 1 and appends the code; the Append*
+// functions add one output value and raise resultCount. A value that cannot be allocated is
+// dropped and not counted.
+void WriteResultCode(corvel_client_win::MessageFromCpp& message, int32_t code);
+void AppendResultNumber(corvel_client_win::MessageFromCpp& message, double value);
+void AppendResultBool(corvel_client_win::MessageFromCpp& message, bool value);
+void AppendResultStrings(corvel_client_win::MessageFromCpp& message,
+                         const std::vector<std::string>& values);
+
+}  // namespace corvel_client
+
+namespace corvel {
+
+// A deferred member-function call: Run calls target->method(args...) on the host's core thread,
+// ignores the result and drops one reference; the last reference deletes the handler.
+template <class Target, class Method, class Args>
+class DispatchHanler final : public IDispatchHanler {
+ public:
+  DispatchHanler(Target* target, Method method, Args args)
+      : target_(target), method_(method), args_(std::move(args)) {}
+
+  void Run() override {
+    std::apply([this](auto&... values) { (target_->*method_)(values...); }, args_);
+    if (refCount.fetch_sub(1) == 1) delete this;
+  }
+
+ private:
+  Target* target_;
+  Method method_;
+  Args args_;
+};
+
+// Queues target->method(args...) on the host's core thread through `dispatcher`. When the handler
+// cannot be allocated, Dispatch is called with null and false is returned: the arguments were not
+// taken over and stay the caller's to free.
+template <class Target, class Method, class... Values>
+bool DispatchCall(ICoreDispatcher* dispatcher, Target* target, Method method, Values... values) {
+  using Args = std::tuple<Values...>;
+  auto* handler = new (std::nothrow)
+      DispatchHanler<Target, Method, Args>(target, method, Args(std::move(values)...));
+  if (handler != nullptr) {
+    handler->refCount.store(0);
+    handler->refCount.fetch_add(1);
+  }
+  if (dispatcher != nullptr) dispatcher->Dispatch(handler);
+  if (handler != nullptr && dispatcher == nullptr) {
+    delete handler;  // no core thread to run it: the arguments stay the caller's
+    return false;
+  }
+  return handler != nullptr;
+}
+
+}  // namespace corvel

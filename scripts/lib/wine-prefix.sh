@@ -1,0 +1,40 @@
+# Sourced by scripts: creates throw-away Wine prefixes made safe for code that deletes files.
+#
+# kv_make_safe_prefix <prefix-dir> [<drive-letter> <folder>]...
+#   Creates a 32-bit prefix, removes the z: link to the Linux root, replaces the user-folder links
+#   (Desktop, Documents, ...) with real empty folders, and maps each given drive letter to a folder.
+#   Programs can then only reach the prefix's own C: drive and the mapped folders.
+# kv_remove_prefix <prefix-dir>
+#   Stops the prefix's wineserver and deletes the prefix.
+
+kv_make_safe_prefix() {
+  local prefix=$1; shift
+  case "$prefix" in /*) ;; *) echo "kv_make_safe_prefix: absolute path needed" >&2; return 1;; esac
+  mkdir -p "$prefix"
+  WINEPREFIX="$prefix" WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    wineboot -i >/dev/null 2>&1 || return 1
+  WINEPREFIX="$prefix" wineserver -w
+  rm -f "$prefix/dosdevices/z:" "$prefix/dosdevices/z::"
+  local user_dir
+  for user_dir in "$prefix"/drive_c/users/*/; do
+    local link
+    for link in "$user_dir"*; do
+      if [ -L "$link" ]; then
+        rm -f "$link"
+        mkdir -p "$link"
+      fi
+    done
+  done
+  while [ "$#" -ge 2 ]; do
+    local letter=$1 folder=$2; shift 2
+    rm -f "$prefix/dosdevices/$letter:"
+    ln -s "$folder" "$prefix/dosdevices/$letter:"
+  done
+}
+
+kv_remove_prefix() {
+  local prefix=$1
+  [ -d "$prefix/dosdevices" ] || return 0
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+}
