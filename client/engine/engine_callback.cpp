@@ -551,7 +551,8 @@ int EngineCallback::OnVideoData(int32_t stream, const uint8_t* data, int32_t byt
                    total);
     return -1;
   }
-  if (byteCount < 0 || byteCount > buffer->capacity) {
+  if (byteCount < 0) return -1;
+  if (byteCount > buffer->capacity) {
     os::DebugPrint(L"video size too large, buffer size=%d, need size=%d\n", buffer->capacity,
                    byteCount);
     return -1;
