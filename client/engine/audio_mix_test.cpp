@@ -55,6 +55,20 @@ TEST(AudioMixTest, SumsSaturateAtBothLimits) {
   EXPECT_EQ(mixedDown, (std::vector<int16_t>{32767, -32768}));
 }
 
+// Catches a fast path for long same-layout blocks that wraps, skips the tail or differs from the
+// clamped 32-bit sum anywhere.
+TEST(AudioMixTest, LongBlocksMatchTheClampedSum) {
+  std::vector<int16_t> target(21), source(21), expected(21);
+  for (size_t i = 0; i < target.size(); ++i) {
+    target[i] = static_cast<int16_t>(i % 3 == 0 ? 32000 : (i % 3 == 1 ? -32000 : 5 * i));
+    source[i] = static_cast<int16_t>(i % 2 == 0 ? 1500 : -1500);
+    const int32_t sum = int32_t{target[i]} + source[i];
+    expected[i] = static_cast<int16_t>(sum > 32767 ? 32767 : (sum < -32768 ? -32768 : sum));
+  }
+  EXPECT_EQ(MixSamples(target.data(), 21, 2, source.data(), 21, 2, 21), 21u);
+  EXPECT_EQ(target, expected);
+}
+
 // Catches reads past a short source, writes past a short target, and mixing with channel counts
 // the mixer does not know (ASan reports the overruns).
 TEST(AudioMixTest, StopsAtTheShorterBufferAndRejectsOtherChannelCounts) {

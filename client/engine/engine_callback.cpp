@@ -290,7 +290,20 @@ void EngineCallback::OnUserQuitRoom(int32_t userId, int32_t /*unused*/) {
 void EngineCallback::OnRoomInfo(const corvel::RoomInfo& room) {
   JavaScriptAsyncRunBase* run = Host();
   if (run == nullptr) return;
-  Post(run, kRoomInfo, [&](GenericArray* array) { AppendJson(array, RoomJson(room)); });
+  Post(run, kRoomInfo, [&](GenericArray* array) {
+    if (roomScratchBusy_.exchange(true, std::memory_order_acquire)) {
+      AppendJson(array, RoomJson(room));
+      return;
+    }
+    // Released on every path, exceptions included.
+    struct Release {
+      std::atomic<bool>& busy;
+      ~Release() { busy.store(false, std::memory_order_release); }
+    } release{roomScratchBusy_};
+    if (!roomScratch_) roomScratch_ = std::make_unique<Json::Value>();
+    FillRoomJson(room, *roomScratch_);
+    AppendJson(array, *roomScratch_);
+  });
   // A new room view may be drawn from scratch: every stream announces its size again.
   ResetFrameSizes();
 }

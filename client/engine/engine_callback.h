@@ -6,10 +6,15 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "kv/engine.h"
 #include "kv/kv_client.h"
+
+namespace Json {
+class Value;
+}
 
 namespace corvel_client {
 
@@ -109,6 +114,10 @@ class EngineCallback : public corvel::CorvelCallback, public corvel::CorvelMedia
   // Keys fixed at construction; a record is published once (atomically, as engine threads may
   // race on a stream's first frame) and lives until destruction.
   std::map<int32_t, std::atomic<FrameBuffer*>> frames_;
+  // The last room object, refilled by the next "onRoomInfo" so that a large room is not rebuilt
+  // node by node each time. Taken without waiting: a thread that finds it busy builds its own.
+  std::unique_ptr<Json::Value> roomScratch_;
+  std::atomic<bool> roomScratchBusy_{false};
   std::atomic<corvel_client_win::JavaScriptAsyncRunBase*> run_{nullptr};
 };
 

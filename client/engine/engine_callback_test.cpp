@@ -183,6 +183,12 @@ TEST_F(EngineCallbackTest, RoomInfoPostsOneTextAndSilentOperationsPostNothing) {
   EXPECT_NE(events[0].find("\"studentList\":[{\"id\":1,\"name\":\"Ann\",\"right\":3,\"type\":2}]"),
             std::string::npos);
   EXPECT_EQ(events[0].back(), '\n');
+
+  // A second, smaller room keeps nothing of the first.
+  host.Clear();
+  callback.OnRoomInfo(corvel::RoomInfo{});
+  ASSERT_EQ(host.Events().size(), 1u);
+  EXPECT_NE(host.Events()[0].find("\"studentList\":[],"), std::string::npos);
 }
 
 // Catches events posted to a host that is not there yet (a crash or a leak under ASan).

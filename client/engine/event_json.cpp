@@ -14,7 +14,40 @@ const Key kType("type");
 const Key kRight("right");
 const Key kName("name");
 
-Json::Value EmptyArray() { return Json::Value(Json::arrayValue); }
+// Makes `value` an object (or an array) unless it already is one, keeping its members so that a
+// refill reuses their storage.
+Json::Value& AsObject(Json::Value& value) {
+  if (!value.isObject()) value = Json::Value(Json::objectValue);
+  return value;
+}
+Json::Value& AsArray(Json::Value& value) {
+  if (!value.isArray()) value = Json::Value(Json::arrayValue);
+  return value;
+}
+
+void FillUser(Json::Value& out, const corvel::UserInfo& user) {
+  AsObject(out);
+  out[kId] = user.id;
+  out[kType] = user.type;
+  out[kRight] = user.right;
+  out[kName] = user.name;
+}
+
+// Fills `list` with one entry per element of `items` that `keep` accepts, at most `limit`, and
+// drops entries left over from an earlier, longer fill.
+template <typename Items, typename Keep, typename FillEntry>
+void FillList(Json::Value& list, const Items& items, size_t limit, Keep keep, FillEntry fill) {
+  AsArray(list);
+  Json::ArrayIndex used = 0;
+  for (const auto& item : items) {
+    if (used >= limit) break;
+    if (!keep(item)) continue;
+    fill(list[used++], item);
+  }
+  list.resize(used);
+}
+
+constexpr size_t kNoLimit = static_cast<size_t>(-1);
 
 bool IsSpeaking(const corvel::RoomInfo& room, int32_t userId) {
   for (const auto& speaker : room.speakers) {
@@ -23,39 +56,39 @@ bool IsSpeaking(const corvel::RoomInfo& room, int32_t userId) {
   return false;
 }
 
-Json::Value SpeakerJson(const corvel::SpeakerInfo& speaker) {
-  Json::Value value(Json::objectValue);
-  value[Key("id")] = speaker.id;
-  value[Key("type")] = speaker.type;
-  value[Key("name")] = speaker.name;
-  value[Key("channel")] = speaker.channel;
-  value[Key("isAudioOpen")] = speaker.audioOpen;
-  value[Key("isVideoOpen")] = speaker.videoOpen;
-  return value;
+void FillSpeaker(Json::Value& out, const std::shared_ptr<corvel::SpeakerInfo>& speaker) {
+  AsObject(out);
+  out[Key("id")] = speaker->id;
+  out[Key("type")] = speaker->type;
+  out[Key("name")] = speaker->name;
+  out[Key("channel")] = speaker->channel;
+  out[Key("isAudioOpen")] = speaker->audioOpen;
+  out[Key("isVideoOpen")] = speaker->videoOpen;
 }
 
-Json::Value QuestionJson(const corvel::QuestionInfo& question) {
-  Json::Value value(Json::objectValue);
-  value[Key("type")] = question.type;
-  value[Key("status")] = question.status;
-  value[Key("questionId")] = question.questionId;
-  value[Key("optionNum")] = question.optionNum;
-  Json::Value& options = value[Key("correctOptions")] = EmptyArray();
-  for (int32_t option : question.correctOptions) options.append(option);
-  if (question.summary) {
-    const corvel::AnswerSummary& summary = *question.summary;
-    Json::Value& out = value[Key("answerSummary")] = Json::Value(Json::objectValue);
-    out[Key("attendStudents")] = summary.attendStudents;
-    out[Key("scorekeepers")] = summary.scorekeepers;
-    Json::Value& stats = out[Key("optionStats")] = EmptyArray();
-    for (const corvel::OptionStat& stat : summary.optionStats) {
-      Json::Value entry(Json::objectValue);
-      entry[Key("option")] = stat.option;
-      entry[Key("num")] = stat.num;
-      stats.append(std::move(entry));
-    }
+void FillQuestion(Json::Value& out, const corvel::QuestionInfo& question) {
+  AsObject(out);
+  out[Key("type")] = question.type;
+  out[Key("status")] = question.status;
+  out[Key("questionId")] = question.questionId;
+  out[Key("optionNum")] = question.optionNum;
+  FillList(out[Key("correctOptions")], question.correctOptions, kNoLimit,
+           [](int32_t) { return true; }, [](Json::Value& entry, int32_t option) { entry = option; });
+  if (!question.summary) {
+    out.removeMember("answerSummary");
+    return;
   }
-  return value;
+  const corvel::AnswerSummary& summary = *question.summary;
+  Json::Value& stats = AsObject(out[Key("answerSummary")]);
+  stats[Key("attendStudents")] = summary.attendStudents;
+  stats[Key("scorekeepers")] = summary.scorekeepers;
+  FillList(stats[Key("optionStats")], summary.optionStats, kNoLimit,
+           [](const corvel::OptionStat&) { return true; },
+           [](Json::Value& entry, const corvel::OptionStat& stat) {
+             AsObject(entry);
+             entry[Key("option")] = stat.option;
+             entry[Key("num")] = stat.num;
+           });
 }
 
 }  // namespace
@@ -76,10 +109,7 @@ std::string WriteEventJson(const Json::Value& value) {
 
 Json::Value UserJson(const corvel::UserInfo& user) {
   Json::Value value(Json::objectValue);
-  value[kId] = user.id;
-  value[kType] = user.type;
-  value[kRight] = user.right;
-  value[kName] = user.name;
+  FillUser(value, user);
   return value;
 }
 
@@ -105,34 +135,25 @@ Json::Value SystemMessageJson(int64_t level, int64_t roomId, const std::string& 
 
 Json::Value RoomJson(const corvel::RoomInfo& room) {
   Json::Value value(Json::objectValue);
-  Json::Value& teachers = value[Key("teacherList")] = EmptyArray();
-  Json::Value& students = value[Key("studentList")] = EmptyArray();
-  Json::Value& assistants = value[Key("assistantList")] = EmptyArray();
-  for (const corvel::UserInfo& user : room.users) {
-    switch (user.type) {
-      case 1:
-        teachers.append(UserJson(user));
-        break;
-      case 2:
-        if (students.size() < kMaxListedStudents) students.append(UserJson(user));
-        break;
-      case 4:
-        assistants.append(UserJson(user));
-        break;
-      default:
-        break;  // other kinds of user are not shown in the class lists
-    }
-  }
+  FillRoomJson(room, value);
+  return value;
+}
 
-  Json::Value& microphones = value[Key("microphoneList")] = EmptyArray();
-  for (const corvel::UserInfo& user : room.microphoneQueue) {
-    if (!IsSpeaking(room, user.id)) microphones.append(UserJson(user));
-  }
-
-  Json::Value& speakers = value[Key("speakingUserList")] = EmptyArray();
-  for (const auto& speaker : room.speakers) {
-    if (speaker) speakers.append(SpeakerJson(*speaker));
-  }
+void FillRoomJson(const corvel::RoomInfo& room, Json::Value& out) {
+  Json::Value& value = AsObject(out);
+  const auto ofType = [](int32_t type) {
+    return [type](const corvel::UserInfo& user) { return user.type == type; };
+  };
+  const auto all = [](const auto&) { return true; };
+  // Other kinds of user (type 3 and the engine's own) are not shown in the class lists.
+  FillList(value[Key("teacherList")], room.users, kNoLimit, ofType(1), FillUser);
+  FillList(value[Key("studentList")], room.users, kMaxListedStudents, ofType(2), FillUser);
+  FillList(value[Key("assistantList")], room.users, kNoLimit, ofType(4), FillUser);
+  FillList(value[Key("microphoneList")], room.microphoneQueue, kNoLimit,
+           [&room](const corvel::UserInfo& user) { return !IsSpeaking(room, user.id); }, FillUser);
+  FillList(value[Key("speakingUserList")], room.speakers, kNoLimit,
+           [](const std::shared_ptr<corvel::SpeakerInfo>& speaker) { return speaker != nullptr; },
+           FillSpeaker);
 
   value[Key("userCount")] = Json::UInt(room.userCount);
   value[Key("startTime")] = Json::Int64(room.startTime);
@@ -147,28 +168,22 @@ Json::Value RoomJson(const corvel::RoomInfo& room) {
   value[Key("videoStyle")] = room.videoStyle;
   value[Key("startDuration")] = room.startDuration;
 
-  Json::Value& banned = value[Key("bannedUserList")] = EmptyArray();
-  for (const corvel::UserInfo& user : room.bannedUsers) {
-    if (banned.size() >= kMaxListedBannedUsers) break;
-    banned.append(UserJson(user));
-  }
-
-  Json::Value& micStates = value[Key("micStatusList")] = EmptyArray();
-  for (const corvel::MicrophoneState& state : room.microphoneStates) {
-    Json::Value entry(Json::objectValue);
-    entry[Key("id")] = state.id;
-    entry[Key("timer")] = state.timer;
-    entry[Key("valid")] = state.valid;
-    micStates.append(std::move(entry));
-  }
+  FillList(value[Key("bannedUserList")], room.bannedUsers, kMaxListedBannedUsers, all, FillUser);
+  FillList(value[Key("micStatusList")], room.microphoneStates, kNoLimit, all,
+           [](Json::Value& entry, const corvel::MicrophoneState& state) {
+             AsObject(entry);
+             entry[Key("id")] = state.id;
+             entry[Key("timer")] = state.timer;
+             entry[Key("valid")] = state.valid;
+           });
 
   // Only the first question is shown; a missing first entry reads as no question.
+  Json::Value& question = value[Key("question")];
   if (!room.questions.empty() && room.questions.front()) {
-    value[Key("question")] = QuestionJson(*room.questions.front());
+    FillQuestion(question, *room.questions.front());
   } else {
-    value[Key("question")] = Json::Value(Json::nullValue);
+    question = Json::Value(Json::nullValue);
   }
-  return value;
 }
 
 Json::Value NetQualityJson(uint64_t packageCount, double jitter) {

@@ -34,6 +34,10 @@ Json::Value SystemMessageJson(int64_t level, int64_t roomId, const std::string& 
 // the users already speaking, and the first question (or null).
 Json::Value RoomJson(const corvel::RoomInfo& room);
 
+// Writes the room object into `out`, reusing the members of an earlier fill so that repeated room
+// reports allocate little; the result equals RoomJson(room) whatever `out` held before.
+void FillRoomJson(const corvel::RoomInfo& room, Json::Value& out);
+
 // The network quality object sent up as a client log line.
 Json::Value NetQualityJson(uint64_t packageCount, double jitter);
 

@@ -159,4 +159,36 @@ TEST(EventJsonTest, RoomQuestionWithAndWithoutSummary) {
   EXPECT_TRUE(RoomJson(room)["question"].isNull());
 }
 
+// Catches members, list entries or a summary left over from an earlier, larger room when a room
+// object is refilled in place.
+TEST(EventJsonTest, RefilledRoomEqualsAFreshOne) {
+  RoomInfo big;
+  for (int i = 0; i < 30; ++i) big.users.push_back(User(i, 1 + i % 4));
+  big.microphoneQueue = {User(1, 2), User(2, 2)};
+  big.speakers = {Speaker(9), Speaker(10)};
+  big.bannedUsers = {User(3, 2)};
+  big.microphoneStates = {{1, 2, 3}};
+  auto question = std::make_shared<corvel::QuestionInfo>();
+  question->correctOptions = {1, 2, 3};
+  question->summary = std::make_shared<corvel::AnswerSummary>();
+  question->summary->optionStats = {{1, 1}, {2, 2}};
+  big.questions = {question};
+
+  RoomInfo small;
+  small.users = {User(40, 2, "x")};
+  auto plain = std::make_shared<corvel::QuestionInfo>();
+  plain->correctOptions = {4};
+  small.questions = {plain};
+
+  Json::Value reused(5);
+  corvel_client::FillRoomJson(big, reused);
+  EXPECT_EQ(WriteEventJson(reused), WriteEventJson(RoomJson(big)));
+  corvel_client::FillRoomJson(small, reused);
+  EXPECT_EQ(WriteEventJson(reused), WriteEventJson(RoomJson(small)));
+  corvel_client::FillRoomJson(RoomInfo{}, reused);
+  EXPECT_EQ(WriteEventJson(reused), WriteEventJson(RoomJson(RoomInfo{})));
+  corvel_client::FillRoomJson(big, reused);
+  EXPECT_EQ(WriteEventJson(reused), WriteEventJson(RoomJson(big)));
+}
+
 }  // namespace
