@@ -475,7 +475,6 @@ TEST_F(LoopbackTest, NothingOrOnlyTheBlockIsMixed) {
   callback.OnRecordAudio(capture.data(), 4, 48000, 1);  // empty queue
   EXPECT_EQ(capture, std::vector<int16_t>(8, 1));
 
-  Queue({5, 6});
   AudioLoopback::GetInstance()->Stop();
   Queue({5, 6});
   callback.OnRecordAudio(capture.data(), 4, 48000, 1);  // stopped
