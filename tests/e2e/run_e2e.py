@@ -2,6 +2,7 @@
 """Runs one console script through kv_host and compares its output with the expected lines.
 
 usage: run_e2e.py [--emulator CMD] <kv_host> <script.jsonl>
+       run_e2e.py --check <script.jsonl>...     only parse the scripts (expected lines as JSON)
 
 A script holds, one per line:
   # text               a comment (kv_host ignores it too)
@@ -74,7 +75,21 @@ def parse_script(path):
     return options, inputs, expected
 
 
+def check(paths):
+    bad = 0
+    for path in paths:
+        try:
+            parse_script(path)
+        except (ValueError, OSError) as error:
+            print(f"{path}: {error}")
+            bad += 1
+    print(f"{len(paths) - bad} scripts parse, {bad} do not")
+    return 1 if bad else 0
+
+
 def main(argv):
+    if len(argv) > 1 and argv[1] == "--check":
+        return check(argv[2:])
     emulator = []
     if len(argv) > 2 and argv[1] == "--emulator":
         emulator = argv[2].split()
