@@ -345,10 +345,10 @@ void EngineCallback::OnMicrophoneCancelAll(int32_t value) {
 void EngineCallback::OnMediaInfo(const corvel::MediaInfo& info) {
   Post(Host(), kMediaInfo, [&](GenericArray* array) {
     AppendInt64(array, info.value);
-    if (!AppendSampleArray(array, info.samples,
-                           [](const corvel::MediaSample& s) { return static_cast<double>(s.value); }) ||
-        !AppendSampleArray(array, info.samples,
-                           [](const corvel::MediaSample& s) { return static_cast<double>(s.extra); })) {
+    const auto value = [](const corvel::MediaSample& s) { return static_cast<double>(s.value); };
+    const auto extra = [](const corvel::MediaSample& s) { return static_cast<double>(s.extra); };
+    if (!AppendSampleArray(array, info.samples, value) ||
+        !AppendSampleArray(array, info.samples, extra)) {
       return false;
     }
     AppendInt32(array, info.q);
@@ -490,9 +490,8 @@ void EngineCallback::OnAnswerSummary(const std::string& text) {
 void EngineCallback::OnMyAnswer(const std::string& text) { PostText(Host(), kMyAnswer, text); }
 
 void EngineCallback::OnSystemMessage(int64_t level, int64_t roomId, const std::string& text) {
-  Post(Host(), kSystemMessage, [&](GenericArray* array) {
-    AppendJson(array, SystemMessageJson(level, roomId, text));
-  });
+  Post(Host(), kSystemMessage,
+       [&](GenericArray* array) { AppendJson(array, SystemMessageJson(level, roomId, text)); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -550,8 +549,7 @@ void EngineCallback::ResetFrameSizes() {
 }
 
 int EngineCallback::OnVideoData(int32_t stream, const uint8_t* data, int32_t byteCount,
-                                int32_t width, int32_t height, int32_t /*unused*/,
-                                int32_t extra) {
+                                int32_t width, int32_t height, int32_t /*unused*/, int32_t extra) {
   JavaScriptAsyncRunBase* run = Host();
   if (run == nullptr || frames_.find(stream) == frames_.end()) return -1;
   const int32_t total = FrameByteSize(width, height);
@@ -601,15 +599,17 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
     return -1;
   }
   CopyPlanarFrame(buffer->data, width, height, y, yStride, u, uStride, v, vStride);
-  return PostFrame(kEventNames[kGetVideoData], stream, total, width, height, extra, *buffer) ? 0
-                                                                                            : -1;
+  if (!PostFrame(kEventNames[kGetVideoData], stream, total, width, height, extra, *buffer)) {
+    return -1;
+  }
+  return 0;
 }
 
-void EngineCallback::OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                      int32_t, int32_t, int32_t, int32_t) {}
+void EngineCallback::OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                      int32_t, int32_t, int32_t) {}
 
-void EngineCallback::OnRecordAudio(int16_t* samples, int32_t framesPerChannel,
-                                   uint32_t sampleRate, uint8_t stereo) {
+void EngineCallback::OnRecordAudio(int16_t* samples, int32_t framesPerChannel, uint32_t sampleRate,
+                                   uint8_t stereo) {
   if (!AudioLoopback::IsStarted()) return;
   AudioLoopback* loopback = AudioLoopback::GetInstance();
   if (loopback == nullptr) return;

@@ -106,7 +106,9 @@ TEST_F(EngineCallbackTest, EveryEventPostsItsNameAndItems) {
       {[](EngineCallback& c) { c.OnUserQuitRoom(8, 99); }, "userQuitRoom|i:8"},
       {[](EngineCallback& c) { c.OnMicrophoneApplied(Ann(), 7); },
        "onMicrophoneApplied|t:7\n|" + kAnnText},
-      {[](EngineCallback& c) { c.OnMicrophoneCanceled(1, 2, {3, 4}); },
+      {[](EngineCallback& c) {
+         c.OnMicrophoneCanceled(1, 2, {3, 4});
+       },
        "onMicrophoneCanceled|i:1|i:2|i:3|i:4"},
       {[](EngineCallback& c) { c.OnMicrophoneApproved(Ann(), 4, 5, 6); },
        "onMicrophoneApproved|i:4|i:5|" + kAnnText + "|i:6"},
@@ -138,16 +140,21 @@ TEST_F(EngineCallbackTest, EveryEventPostsItsNameAndItems) {
        "\"name\":\"Ann\",\"right\":3,\"type\":2}}\n"},
       {[](EngineCallback& c) { c.OnChatMessageFailed(1, 2, "oops"); },
        "onChatMessageFailed|i:2|i:1|t:oops"},
-      {[](EngineCallback& c) { c.OnKeynoteInfo(corvel::KeynoteInfo{{1, 2, 3, 4}}); },
+      {[](EngineCallback& c) {
+         c.OnKeynoteInfo(corvel::KeynoteInfo{{1, 2, 3, 4}});
+       },
        "onKeynoteInfo|i:1|i:2|i:3|i:4"},
       {[](EngineCallback& c) { c.OnPageTo(3, 4); }, "onPageTo|i:3|i:4"},
-      {[&points](EngineCallback& c) { c.OnSyncStroke({points, 2, 5, 6}); },
+      {[&points](EngineCallback& c) {
+         c.OnSyncStroke({points, 2, 5, 6});
+       },
        "onSyncStroke|i:2|pa:2/3[1.5,2.5,0.25;3,4,1]|i:5|i:6"},
-      {[](EngineCallback& c) { c.OnSyncStroke({nullptr, 0, 5, 6}); },
+      {[](EngineCallback& c) {
+         c.OnSyncStroke({nullptr, 0, 5, 6});
+       },
        "onSyncStroke|i:0|pa:0/3[]|i:5|i:6"},
       {[](EngineCallback& c) { c.OnEraseStroke(9); }, "onEraseStroke|i:9"},
-      {[](EngineCallback& c) { c.OnStartClass(int64_t{1} << 40); },
-       "onStartClass|l:1099511627776"},
+      {[](EngineCallback& c) { c.OnStartClass(int64_t{1} << 40); }, "onStartClass|l:1099511627776"},
       {[](EngineCallback& c) { c.OnEndClass(); }, "onEndClass"},
       {[](EngineCallback& c) { c.OnSyncMedia(); }, "onSyncMedia"},
       {[](EngineCallback& c) { c.OnAssistantOnBoard(1); }, "onAssistantOnBoard|i:1"},
@@ -222,9 +229,9 @@ TEST(EngineCallbackNoHostTest, EventsBeforeSetAsyncRunAreDropped) {
   callback.OnNetQuality(1, 1.0);
   EXPECT_EQ(callback.OnError(401), -1);
   const std::vector<uint8_t> plane(64 * 48 * 3 / 2, 1);
-  EXPECT_EQ(callback.OnGetVideoData(0, 64, 48, 0, plane.data(), 64, plane.data(), 32,
-                                    plane.data(), 32),
-            -1);
+  EXPECT_EQ(
+      callback.OnGetVideoData(0, 64, 48, 0, plane.data(), 64, plane.data(), 32, plane.data(), 32),
+      -1);
 
   RecordingHost host;
   callback.SetAsyncRun(&host);
@@ -240,14 +247,15 @@ TEST_F(EngineCallbackTest, ErrorsWriteTheirTextAndPostTheNumber) {
   EXPECT_EQ(callback.OnError(402), 17);
   callback.OnConnected();
   const std::vector<std::pair<int, const wchar_t*>> table = {
-      {400, L"connect failed"},     {403, L"permission denied"}, {404, L"resource not found"},
-      {405, L"cannot enter room"},  {409, L"conflict"},          {410, L"keynote not set"},
-      {500, L"server fault"},       {505, L"server disconnect"}};
+      {400, L"connect failed"},    {403, L"permission denied"}, {404, L"resource not found"},
+      {405, L"cannot enter room"}, {409, L"conflict"},          {410, L"keynote not set"},
+      {500, L"server fault"},      {505, L"server disconnect"}};
   for (const auto& entry : table) callback.OnError(entry.first);
 
   std::vector<std::wstring> expected = {L"Error: unauthrized failed\n", L"Unknow Error: 402\n",
                                         L"Connected\n"};
-  for (const auto& entry : table) expected.push_back(std::wstring(L"Error: ") + entry.second + L"\n");
+  for (const auto& entry : table)
+    expected.push_back(std::wstring(L"Error: ") + entry.second + L"\n");
   EXPECT_EQ(Debug(), expected);
   const std::vector<std::wstring> formatted = host.Formatted();
   ASSERT_EQ(formatted.size(), 10u);
@@ -297,7 +305,8 @@ struct Frame {
   // The frame as the scripts must see it in the buffer.
   std::vector<uint8_t> Packed() const {
     std::vector<uint8_t> out;
-    for (int32_t r = 0; r < height; ++r) out.insert(out.end(), &y[r * yStride], &y[r * yStride] + width);
+    for (int32_t r = 0; r < height; ++r)
+      out.insert(out.end(), &y[r * yStride], &y[r * yStride] + width);
     for (int32_t r = 0; r < height / 2; ++r)
       out.insert(out.end(), &u[r * cStride], &u[r * cStride] + width / 2);
     out.resize(static_cast<size_t>(width) * height + (width / 2) * height / 2, 0);
@@ -333,8 +342,10 @@ TEST_F(EngineCallbackTest, FirstFrameAnnouncesItsSizeAndLaterFramesReuseTheBuffe
   EXPECT_EQ(host.Scripts(), (std::vector<std::string>{"OnVideoSizeChange(0,1280,720);"}));
   const auto& events = host.RawEvents();
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(FrameItems(events[0]), "onGetVideoData|i:0|d:1.3824e+06|i:1280|i:720|i:42|i:10|p:1382400");
-  EXPECT_EQ(FrameItems(events[1]), "onGetVideoData|i:0|d:1.3824e+06|i:1280|i:720|i:43|i:10|p:1382400");
+  EXPECT_EQ(FrameItems(events[0]),
+            "onGetVideoData|i:0|d:1.3824e+06|i:1280|i:720|i:42|i:10|p:1382400");
+  EXPECT_EQ(FrameItems(events[1]),
+            "onGetVideoData|i:0|d:1.3824e+06|i:1280|i:720|i:43|i:10|p:1382400");
   EXPECT_EQ(*static_cast<const double*>(events[0].array->items[1]->data), 1382400.0);
   const int64_t tick = *static_cast<const int64_t*>(events[0].array->items[6]->data);
   EXPECT_GE(tick, int64_t{before});
@@ -379,10 +390,9 @@ TEST_F(EngineCallbackTest, RoomInfoMakesEveryStreamAnnounceItsSizeAgain) {
   ASSERT_EQ(frame.Send(callback, 0), 0);
   ASSERT_EQ(frame.Send(callback, 1000), 0);
   ASSERT_EQ(frame.Send(callback, 1000), 0);
-  EXPECT_EQ(host.Scripts(),
-            (std::vector<std::string>{"OnVideoSizeChange(0,64,48);", "OnVideoSizeChange(1000,64,48);",
-                                      "OnVideoSizeChange(0,64,48);",
-                                      "OnVideoSizeChange(1000,64,48);"}));
+  EXPECT_EQ(host.Scripts(), (std::vector<std::string>{
+                                "OnVideoSizeChange(0,64,48);", "OnVideoSizeChange(1000,64,48);",
+                                "OnVideoSizeChange(0,64,48);", "OnVideoSizeChange(1000,64,48);"}));
 }
 
 // Catches odd sizes copied with a wrong plane layout or announced with a wrong total.
@@ -431,7 +441,8 @@ TEST_F(EngineCallbackTest, PackedFramesUseAnExistingBufferOnly) {
 
   ASSERT_EQ(callback.OnVideoData(1, packed.data(), 64, 640, 480, 123, 9), 0);
   ASSERT_EQ(host.RawEvents().size(), 1u);
-  EXPECT_EQ(FrameItems(host.RawEvents()[0]), "onVideoData|i:1|d:460800|i:640|i:480|i:9|i:10|p:460800");
+  EXPECT_EQ(FrameItems(host.RawEvents()[0]),
+            "onVideoData|i:1|d:460800|i:640|i:480|i:9|i:10|p:460800");
   EXPECT_EQ(std::memcmp(FrameData(host.RawEvents()[0]), packed.data(), 64), 0);
   EXPECT_TRUE(host.Scripts().empty());
   EXPECT_EQ(Debug().size(), 2u);  // the byte count and the frame size that did not fit
