@@ -216,16 +216,18 @@ bool AppendStrokePoints(GenericArray* array, const corvel::Point* points, int32_
   return true;
 }
 
-// Tells the scripts a stream's frame size changed, before its frame arrives.
-void SendSizeNotice(JavaScriptAsyncRunBase* run, int32_t stream, int32_t width, int32_t height) {
+// Tells the scripts a stream's frame size changed, before its frame arrives. False when no block
+// could be allocated for the script text.
+bool SendSizeNotice(JavaScriptAsyncRunBase* run, int32_t stream, int32_t width, int32_t height) {
   char* block = nullptr;
   try {
     block = corvel::LargeMemoryMalloc(kSizeNoticeBytes);
   } catch (...) {
-    return;  // without a block there is nothing to send; the frame still goes out
+    return false;
   }
   std::snprintf(block, kSizeNoticeBytes, "OnVideoSizeChange(%d,%d,%d);", stream, width, height);
   run->AsyncRunScript(block);
+  return true;
 }
 
 int32_t StreamCapacityOf(int32_t stream) {
@@ -589,9 +591,10 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
   // is then refused.
   if (buffer->width.load(std::memory_order_relaxed) != width ||
       buffer->height.load(std::memory_order_relaxed) != height) {
-    buffer->width.store(width, std::memory_order_relaxed);
-    buffer->height.store(height, std::memory_order_relaxed);
-    SendSizeNotice(run, stream, width, height);
+    // A notice that could not be sent is tried again with the next frame.
+    const bool sent = SendSizeNotice(run, stream, width, height);
+    buffer->width.store(sent ? width : 0, std::memory_order_relaxed);
+    buffer->height.store(sent ? height : 0, std::memory_order_relaxed);
   }
   if (buffer->capacity < total) {
     os::DebugPrint(L"video size too large, buffer size=%d, need size=%d\n", buffer->capacity,
