@@ -24,8 +24,11 @@ void CopyPlane(uint8_t* out, const uint8_t* in, int32_t width, int32_t rows, int
 
 int32_t FrameByteSize(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return -1;
-  const int64_t total = int64_t{3} * width * height / 2;
-  return total > INT32_MAX ? -1 : static_cast<int32_t>(total);
+  // The pixel count always fits in 64 bits; three times it may not (both sides near INT32_MAX),
+  // so the limit is applied to the pixels first.
+  const int64_t pixels = int64_t{width} * height;
+  if (pixels > (int64_t{INT32_MAX} * 2 + 1) / 3) return -1;
+  return static_cast<int32_t>(pixels * 3 / 2);
 }
 
 void CopyPlanarFrame(uint8_t* out, int32_t width, int32_t height, const uint8_t* y, int32_t yStride,

@@ -1,5 +1,6 @@
 #include "engine/video_frame.h"
 
+#include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,15 @@ TEST(VideoFrameTest, ByteSizeOfValidAndRefusedFrames) {
   EXPECT_EQ(FrameByteSize(1280, -1), -1);
   EXPECT_EQ(FrameByteSize(46341, 46341), -1);          // 3 * w * h / 2 is above INT32_MAX
   EXPECT_EQ(FrameByteSize(37837, 37837), 2147457853);  // 3 * w * h alone overflows 32 bits
+  EXPECT_EQ(FrameByteSize(1431655765, 1), INT32_MAX);  // the largest size that fits
+  EXPECT_EQ(FrameByteSize(1431655766, 1), -1);
+}
+
+// Catches the size arithmetic itself overflowing (undefined behaviour) when both dimensions are
+// near INT32_MAX: 3 * w * h then exceeds even 64 bits.
+TEST(VideoFrameTest, HugeDimensionsAreRefusedWithoutOverflow) {
+  EXPECT_EQ(FrameByteSize(INT32_MAX, INT32_MAX), -1);
+  EXPECT_EQ(FrameByteSize(1795162374, 1845496587), -1);
 }
 
 // Catches plane offsets, row lengths or stride steps that differ from the I420 layout, for an
