@@ -105,6 +105,11 @@ bool AppendDouble(corvel::GenericArray* array, double value) {
 bool AppendText(corvel::GenericArray* array, const char* text, size_t length) {
   if (array == nullptr) return false;
   if (text == nullptr) length = 0;
+  // The host reads a terminated text whose size is its length plus one; an engine text with an
+  // embedded terminator is cut there so that both agree.
+  if (const void* end = length != 0 ? std::memchr(text, '\0', length) : nullptr) {
+    length = static_cast<size_t>(static_cast<const char*>(end) - text);
+  }
   if (length >= 0x7FFFFFFFu) return false;  // the size field is 32-bit signed
   auto* copy = static_cast<char*>(std::malloc(length + 1));
   if (copy == nullptr) return false;

@@ -34,7 +34,8 @@ bool AppendBool(corvel::GenericArray* array, bool value);
 bool AppendInt32(corvel::GenericArray* array, int32_t value);
 bool AppendInt64(corvel::GenericArray* array, int64_t value);
 bool AppendDouble(corvel::GenericArray* array, double value);
-// Copies `length` bytes of text and a terminator (size = length + 1).
+// Copies `length` bytes of text and a terminator (size = length + 1); a text with an embedded
+// terminator is copied up to it.
 bool AppendText(corvel::GenericArray* array, const char* text, size_t length);
 bool AppendText(corvel::GenericArray* array, const char* text);
 // Borrows `data`; the array never frees it.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,18 @@ TEST(GenericArray, GrowsWhenMoreThanThreeQuartersFull) {
 }
 
 // Each typed appender writes its value, code and size; ASan checks that release frees each once.
+// Catches a text item whose size disagrees with the text the host reads: an engine text with an
+// embedded terminator must be cut at it, not posted with the size of all its bytes.
+TEST(GenericArray, TextWithEmbeddedTerminatorEndsThere) {
+  GenericArray* array = NewGenericArray();
+  ASSERT_NE(array, nullptr);
+  const std::string text("ab\0cd", 5);
+  ASSERT_TRUE(corvel_client::AppendText(array, text.data(), text.size()));
+  EXPECT_EQ(array->items[0]->size, 3);
+  EXPECT_STREQ(static_cast<const char*>(array->items[0]->data), "ab");
+  ReleaseGenericArray(array);
+}
+
 TEST(GenericArray, TypedItemsCarryTheirCodesAndSizes) {
   GenericArray* array = NewGenericArray();
   ASSERT_NE(array, nullptr);
@@ -99,7 +112,8 @@ TEST(GenericArray, PointArraysFreeTheirElements) {
   std::free(kept);
 }
 
-// Codes above 25 are borrowed like 14; other codes up to 25 are one owned buffer; null data is fine.
+// Codes above 25 are borrowed like 14; other codes up to 25 are one owned buffer; null data is
+// fine.
 TEST(GenericArray, ReleaseHonoursEveryTypeCode) {
   static char outside[4];
   GenericArray* array = NewGenericArray();
