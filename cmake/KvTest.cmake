@@ -12,6 +12,9 @@ function(kv_add_test name)
   if(KV_SANITIZE STREQUAL "thread" AND NOT arg_TSAN)
     return()
   endif()
+  if(KV_FUZZ)
+    return()  # the fuzzing build holds the fuzzer only
+  endif()
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main GTest::gmock)
   set(labels ${arg_LABELS})
@@ -28,8 +31,17 @@ function(kv_add_test name)
                        PROPERTIES LABELS "${labels}" TIMEOUT 120)
 endfunction()
 
-# True when this build configuration builds everything (not only the ThreadSanitizer subset).
-if(KV_SANITIZE STREQUAL "thread")
+# True in the libFuzzer build (clang, preset "fuzz"): everything is instrumented for coverage and
+# only the fuzzer and its test are built.
+if("fuzzer-no-link" IN_LIST KV_SANITIZE)
+  set(KV_FUZZ ON)
+else()
+  set(KV_FUZZ OFF)
+endif()
+
+# True when this build configuration builds everything (not only the ThreadSanitizer subset or the
+# fuzzer).
+if(KV_SANITIZE STREQUAL "thread" OR KV_FUZZ)
   set(KV_FULL_BUILD OFF)
 else()
   set(KV_FULL_BUILD ON)

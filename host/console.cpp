@@ -47,6 +47,36 @@ bool IsByteBlock(const cJSON* arg) {
   return cJSON_IsObject(arg) && cJSON_GetObjectItemCaseSensitive(arg, "$bytes") != nullptr;
 }
 
+// Deeper than any parser builds (cJSON stops at 1000 levels): {"$nest":N} is an array holding an
+// array ... N levels down, {"$nest":N,"object":true} the same with objects under the member "x".
+constexpr double kMaxNesting = 100000;
+
+bool IsNesting(const cJSON* arg) {
+  return cJSON_IsObject(arg) && cJSON_GetObjectItemCaseSensitive(arg, "$nest") != nullptr;
+}
+
+cJSON* NestedItem(const cJSON* arg, std::string& error) {
+  const cJSON* levels = cJSON_GetObjectItemCaseSensitive(arg, "$nest");
+  if (!cJSON_IsNumber(levels) || !(levels->valuedouble >= 0 && levels->valuedouble <= kMaxNesting)) {
+    error = "$nest takes 0 to 100000 levels";
+    return nullptr;
+  }
+  const bool objects = cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(arg, "object"));
+  cJSON* root = objects ? cJSON_CreateObject() : cJSON_CreateArray();
+  cJSON* inner = root;
+  for (int i = 0; i < static_cast<int>(levels->valuedouble) && inner != nullptr; ++i) {
+    cJSON* next = objects ? cJSON_CreateObject() : cJSON_CreateArray();
+    if (next == nullptr) break;
+    if (objects) {
+      cJSON_AddItemToObject(inner, "x", next);
+    } else {
+      cJSON_AddItemToArray(inner, next);
+    }
+    inner = next;
+  }
+  return root;
+}
+
 }  // namespace
 
 void Output::Print(cJSON* value) {
@@ -213,7 +243,9 @@ void Console::Command(const cJSON* request) {
   std::vector<std::pair<cJSON*, char*>> blocks;  // byte-block items and the block each carries
   cJSON_ArrayForEach(arg, args) {
     std::string error;
-    cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, error) : cJSON_Duplicate(arg, 1);
+    cJSON* item = IsByteBlock(arg)  ? ByteBlockItem(arg, error)
+                  : IsNesting(arg) ? NestedItem(arg, error)
+                                   : cJSON_Duplicate(arg, 1);
     if (item == nullptr) {
       for (auto& block : blocks) block.first->valuestring = nullptr;  // not handed over yet
       for (auto& block : blocks) corvel::LargeMemoryRelease(block.second);
@@ -259,6 +291,17 @@ void Console::Host(const cJSON* request) {
   }
   if (what == "echo") {
     return out_.Print(cJSON_Duplicate(request, 1));
+  }
+  if (what == "memory") {
+    // Queued work and events first, so that the figures describe a settled process.
+    core_.WaitIdle();
+    const MemoryFigures figures = ReadMemory();
+    cJSON* line = cJSON_CreateObject();
+    cJSON* memory = cJSON_AddObjectToObject(line, "memory");
+    cJSON_AddNumberToObject(memory, "heapBytes", static_cast<double>(figures.heapBytes));
+    cJSON_AddStringToObject(memory, "heapSource", figures.heapSource);
+    cJSON_AddNumberToObject(memory, "residentBytes", static_cast<double>(figures.residentBytes));
+    return out_.Print(line);
   }
   out_.Error("unknown host request \"" + what + "\"");
 }

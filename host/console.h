@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -86,6 +87,15 @@ class Console {
   ScriptRunner run_;
   bool initialised_ = false;
 };
+
+// The process's memory for {"host":"memory"}: bytes in use on the heap that kv_client allocates
+// from (-1 when the platform cannot tell) and the resident set.
+struct MemoryFigures {
+  int64_t heapBytes = -1;
+  const char* heapSource = "unavailable";
+  int64_t residentBytes = -1;
+};
+MemoryFigures ReadMemory();
 
 // Routes kv_client's debug output to `out` (kv_set_debug_sink natively; on Windows a vectored
 // exception handler observing OutputDebugString, which still reaches a debugger).
