@@ -38,8 +38,7 @@ class StorageCallback : public corvel::CorvelStorageCallback {
   // Host thread. Holds `length` bytes of `data` with `key` and `status` for the next fetch;
   // always 0. A negative length or null data holds no bytes (the next fetch of the key then
   // fails unless the status says it is still pending).
-  int SetStorageData(const std::string& key, const uint8_t* data, int length,
-                     int status) override;
+  int SetStorageData(const std::string& key, const uint8_t* data, int length, int status) override;
 
  private:
   // Back to idle: no data, no key, status -1. Caller holds the lock.
