@@ -3,6 +3,16 @@
 #include "dispatch.h"
 
 namespace corvel_client {
+namespace {
+
+// The position rounded to single precision. Going through memory makes the rounding happen on
+// x87 builds too, where a plain cast may keep the extended precision.
+double SinglePrecision(int64_t position) {
+  volatile float rounded = static_cast<float>(position);
+  return rounded;
+}
+
+}  // namespace
 
 OfflinePlay::OfflinePlay(const OfflineEngineAccess& access) : access_(access) {}
 
@@ -81,7 +91,7 @@ int OfflinePlay::Seek(int64_t position) {
 int OfflinePlay::PlayProgress(int32_t& progress) {
   if (offline_ == nullptr) return -1;
   const int64_t position = offline_->GetPosition();
-  progress = TruncateToInt32(static_cast<float>(position) + 500.0);
+  progress = TruncateToInt32(SinglePrecision(position) + 500.0);
   return progress >= 0 ? 0 : -1;
 }
 
