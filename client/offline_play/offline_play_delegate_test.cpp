@@ -10,6 +10,7 @@
 
 #include "offline_play/fake_offline_engine.h"
 #include "offline_play/recording_run.h"
+#include "os.h"
 
 namespace {
 
@@ -350,3 +351,24 @@ TEST_F(OfflinePlayDelegateTest, SetStorageDataWithoutObjectFreesBlock) {
 }
 
 }  // namespace
+
+#if !defined(_WIN32)
+namespace {
+
+// Natively the process shell launches and creates nothing on the Linux file system: the program
+// start is refused and recorded, and without an application-data folder no folder is planned.
+TEST_F(OfflinePlayDelegateTest, NativeShellRefusesAndRecords) {
+  corvel_client::os::TakeRefusedShellCalls();
+  delegate_ = std::make_unique<ProcessMessageDelegate>(
+      &run_, FakeOfflineWorld::Access(), corvel_client_offline_play_handler::OsShell());
+  EXPECT_EQ(Send("offlinePlay.kRunProgram", R"(["calc","-x","C:\\w"])"), "1:[0]");
+  EXPECT_EQ(Send("offlinePlay.openFolder", R"([0,"bob"])"), "untouched");
+  EXPECT_EQ(corvel_client::os::TakeRefusedShellCalls(),
+            std::vector<std::wstring>{L"open calc.exe|-x|C:\\w"});
+  EXPECT_FALSE(corvel_client::os::CreateFolder(L"/tmp/x"));
+  EXPECT_EQ(corvel_client::os::TakeRefusedShellCalls(),
+            std::vector<std::wstring>{L"create /tmp/x"});
+}
+
+}  // namespace
+#endif
