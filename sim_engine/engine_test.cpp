@@ -131,8 +131,7 @@ class FakeStorage : public corvel::CorvelStorageCallback {
     out = {1, 2, 3};
     return 0;
   }
-  int SetStorageData(const std::string& key, const uint8_t* data, int length,
-                     int status) override {
+  int SetStorageData(const std::string& key, const uint8_t* data, int length, int status) override {
     stored = key + ":" + std::string(reinterpret_cast<const char*>(data), length) + ":" +
              std::to_string(status);
     return 0;
@@ -234,7 +233,8 @@ TEST_F(EngineTest, EmitRunsOnAnEngineThreadAndWaits) {
 // Records built from JSON reach the callback intact.
 TEST_F(EngineTest, EmitBuildsRecords) {
   engine->SetCallback(&callback);
-  Control(R"({"sim":"emit","event":"OnChatMessage","args":[7,{"text":"hi","sender":{"name":"T"}}]})");
+  Control(
+      R"({"sim":"emit","event":"OnChatMessage","args":[7,{"text":"hi","sender":{"name":"T"}}]})");
   EXPECT_EQ(callback.lastChat, "hi/T");
   Control(R"({"sim":"emit","event":"OnSyncStroke","args":[{"generate":70000}]})");
   EXPECT_EQ(callback.strokeCount, 70000);
@@ -254,9 +254,9 @@ TEST_F(EngineTest, EmitGeneratesFrames) {
   // Packed: 300 bytes, the last is 299 mod 251.
   EXPECT_EQ(Control(R"({"sim":"emit","event":"OnVideoData","args":[0,300,20,10,0,0]})"),
             R"({"emit":"OnVideoData","result":48})");
-  EXPECT_NE(Control(R"({"sim":"emit","event":"OnVideoData","args":[0,100000000,2,2,0,0]})")
-                .find("error"),
-            std::string::npos);
+  EXPECT_NE(
+      Control(R"({"sim":"emit","event":"OnVideoData","args":[0,100000000,2,2,0,0]})").find("error"),
+      std::string::npos);
 }
 
 // Loopback blocks are queued in the engine's block layout and the mixed samples come back.
