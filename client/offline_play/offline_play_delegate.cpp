@@ -127,7 +127,9 @@ void SetStorageData(Context& c, MessageFromCpp& m) {
   cJSON* item = m.args == nullptr ? nullptr : cJSON_GetArrayItem(m.args, 1);
   LargeBlock block;
   double count_value = 0;
-  if (item != nullptr) {
+  // A text (or raw JSON) item's string field is cJSON's own text, not a block: it stays with the
+  // record, and no data is stored.
+  if (item != nullptr && !cJSON_IsString(item) && !cJSON_IsRaw(item)) {
     block.reset(item->valuestring);
     item->valuestring = nullptr;
     count_value = item->valuedouble;

@@ -341,6 +341,20 @@ TEST_F(OfflinePlayDelegateTest, SetStorageDataRefusesBadBlocks) {
   EXPECT_EQ(world_.storage->GetStorageData("k", out), -1);
 }
 
+// Catches a text argument in the block's place being taken as a block: its text belongs to cJSON,
+// and freeing it as a block corrupts the heap (AddressSanitizer reports the mismatched free).
+TEST_F(OfflinePlayDelegateTest, SetStorageDataLeavesTextArgumentToItsRecord) {
+  Start();
+  std::vector<uint8_t> out;
+  world_.storage->GetStorageData("k", out);
+  auto message = MakeMessage("offlinePlay.setStorageData", R"(["k","abc",0])");
+  delegate_->OnMessage(message);
+  EXPECT_STREQ(cJSON_GetArrayItem(message->args, 1)->valuestring, "abc");
+  out = {7};
+  EXPECT_EQ(world_.storage->GetStorageData("k", out), 0);  // still waiting for a real answer
+  EXPECT_EQ(out, std::vector<uint8_t>{7});
+}
+
 // With the start failed, "setStorageData" only frees the block.
 TEST_F(OfflinePlayDelegateTest, SetStorageDataWithoutObjectFreesBlock) {
   world_.storageCallbackCode = -1;
