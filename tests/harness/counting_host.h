@@ -24,13 +24,13 @@ namespace kv_harness {
 
 // Counts of what the host received; every one of them was freed before it was counted.
 struct HostCounts {
-  int64_t arrays = 0;       // AsyncRun calls (arrays released with ReleaseGenericArray)
-  int64_t items = 0;        // items inside them
-  int64_t scripts = 0;      // AsyncRunScript blocks released with LargeMemoryRelease
-  int64_t formatted = 0;    // AsyncRunFormatted calls
-  int64_t dispatched = 0;   // work items queued with Dispatch (null ones included)
-  int64_t nullItems = 0;    // Dispatch(nullptr)
-  int64_t ran = 0;          // work items run
+  int64_t arrays = 0;      // AsyncRun calls (arrays released with ReleaseGenericArray)
+  int64_t items = 0;       // items inside them
+  int64_t scripts = 0;     // AsyncRunScript blocks released with LargeMemoryRelease
+  int64_t formatted = 0;   // AsyncRunFormatted calls
+  int64_t dispatched = 0;  // work items queued with Dispatch (null ones included)
+  int64_t nullItems = 0;   // Dispatch(nullptr)
+  int64_t ran = 0;         // work items run
 };
 
 class CountingHost : public corvel_client_win::JavaScriptAsyncRunBase,
@@ -134,6 +134,11 @@ class CountingHost : public corvel_client_win::JavaScriptAsyncRunBase,
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
     wake_.notify_all();
+  }
+  // After the core loop has returned: the next CoreLoop runs again.
+  void Restart() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = false;
   }
 
   HostCounts Counts() const {
