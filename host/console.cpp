@@ -57,7 +57,8 @@ bool IsNesting(const cJSON* arg) {
 
 cJSON* NestedItem(const cJSON* arg, std::string& error) {
   const cJSON* levels = cJSON_GetObjectItemCaseSensitive(arg, "$nest");
-  if (!cJSON_IsNumber(levels) || !(levels->valuedouble >= 0 && levels->valuedouble <= kMaxNesting)) {
+  if (!cJSON_IsNumber(levels) ||
+      !(levels->valuedouble >= 0 && levels->valuedouble <= kMaxNesting)) {
     error = "$nest takes 0 to 100000 levels";
     return nullptr;
   }
@@ -243,7 +244,7 @@ void Console::Command(const cJSON* request) {
   std::vector<std::pair<cJSON*, char*>> blocks;  // byte-block items and the block each carries
   cJSON_ArrayForEach(arg, args) {
     std::string error;
-    cJSON* item = IsByteBlock(arg)  ? ByteBlockItem(arg, error)
+    cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, error)
                   : IsNesting(arg) ? NestedItem(arg, error)
                                    : cJSON_Duplicate(arg, 1);
     if (item == nullptr) {

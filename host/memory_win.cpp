@@ -1,6 +1,7 @@
 // The heap figures of {"host":"memory"} on Windows: the bytes in use in the C runtime's heap, which
 // kv_client, cJSON and the console all allocate from (walked with _heapwalk), and the working set.
 #include <windows.h>
+
 #include <malloc.h>
 #include <psapi.h>
 

@@ -7,13 +7,13 @@
 // writes the seeds in the same encoding from the end-to-end console scripts. After each input the
 // bridge is brought back to its resting state (room left, medium closed, engine script cleared), so
 // an input's outcome does not depend on the inputs before it.
+#include <sys/mman.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -68,33 +68,128 @@ enum Tag : uint8_t {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 const double kSpecialNumbers[] = {
-    0.0,          -0.0,         1,           -1,          2.9,          -2.9,
-    0.5,          127.9,        255,         256,         65535,        65536,
-    2147483647.0, 2147483648.0, -2147483648.0, -2147483649.0, 4294967295.0, 4294967296.0,
-    9007199254740993.0, 1e300,  -1e300,      kInf,        -kInf,        std::nan(""),
-    1e-300,       4.9e-324,     32767,       32768,       1920,         1080,
-    4096,         2160,         1000,        20,          -32768,       -65536,
+    0.0,
+    -0.0,
+    1,
+    -1,
+    2.9,
+    -2.9,
+    0.5,
+    127.9,
+    255,
+    256,
+    65535,
+    65536,
+    2147483647.0,
+    2147483648.0,
+    -2147483648.0,
+    -2147483649.0,
+    4294967295.0,
+    4294967296.0,
+    9007199254740993.0,
+    1e300,
+    -1e300,
+    kInf,
+    -kInf,
+    std::nan(""),
+    1e-300,
+    4.9e-324,
+    32767,
+    32768,
+    1920,
+    1080,
+    4096,
+    2160,
+    1000,
+    20,
+    -32768,
+    -65536,
 };
 
 // Members the bridge and the simulated engine read; texts mostly use these as keys.
 const char* const kKeys[] = {
-    "id", "type", "userId", "userType", "sess", "signature", "appVersion", "switchThreshold",
-    "server", "roomServer", "host", "tcpPort", "mediaServerList", "backupMediaServerList",
-    "rtpPort", "rtcpPort", "protoType", "multiAudioThreshold", "lossrate", "jitter", "version",
-    "logLevel", "correctOptions", "selectedOptions", "optionNum", "questionId", "x", "y",
-    "pressure", "right", "name", "startTime", "users", "microphoneQueue", "speakers", "questions",
-    "bannedUsers", "microphoneStates", "userCount", "summary", "optionStats", "points", "a", "b",
-    "samples", "value", "extra", "messageId", "text", "sender", "status", "attendStudents",
-    "scorekeepers", "option", "num", "timer", "valid", "channel", "audioOpen", "videoOpen",
-    "generate", "$bytes", "fill", "size", "p", "q", "r", "requestMessageId", "timestamp",
-    "messageType", "latestMessageId", "assistantUserId", "microphoneQueueOpen", "UDP", "udp",
+    "id",
+    "type",
+    "userId",
+    "userType",
+    "sess",
+    "signature",
+    "appVersion",
+    "switchThreshold",
+    "server",
+    "roomServer",
+    "host",
+    "tcpPort",
+    "mediaServerList",
+    "backupMediaServerList",
+    "rtpPort",
+    "rtcpPort",
+    "protoType",
+    "multiAudioThreshold",
+    "lossrate",
+    "jitter",
+    "version",
+    "logLevel",
+    "correctOptions",
+    "selectedOptions",
+    "optionNum",
+    "questionId",
+    "x",
+    "y",
+    "pressure",
+    "right",
+    "name",
+    "startTime",
+    "users",
+    "microphoneQueue",
+    "speakers",
+    "questions",
+    "bannedUsers",
+    "microphoneStates",
+    "userCount",
+    "summary",
+    "optionStats",
+    "points",
+    "a",
+    "b",
+    "samples",
+    "value",
+    "extra",
+    "messageId",
+    "text",
+    "sender",
+    "status",
+    "attendStudents",
+    "scorekeepers",
+    "option",
+    "num",
+    "timer",
+    "valid",
+    "channel",
+    "audioOpen",
+    "videoOpen",
+    "generate",
+    "$bytes",
+    "fill",
+    "size",
+    "p",
+    "q",
+    "r",
+    "requestMessageId",
+    "timestamp",
+    "messageType",
+    "latestMessageId",
+    "assistantUserId",
+    "microphoneQueueOpen",
+    "UDP",
+    "udp",
 };
 
 // The bounds that keep one input fast; beyond them the bridge's answers do not change.
-constexpr uint32_t kMaxLongText = 1u << 20;   // a 1 MiB argument
-constexpr uint32_t kMaxDepth = 100000;        // nesting of texts and argument structures
-constexpr uint32_t kMaxParsedDepth = 900;     // what cJSON (limit 1000) still prints and parses
-constexpr int kMaxStructureDepth = 4;         // nesting of generated arrays and objects
+constexpr uint32_t kMaxLongText = 1u << 20;       // a 1 MiB argument
+constexpr uint32_t kMaxDepth = 100000;            // nesting of texts and argument structures
+constexpr uint32_t kMaxParsedDepth = 900;         // what cJSON (limit 1000) still prints and parses
+constexpr int kMaxStructureDepth = 4;             // nesting of generated arrays and objects
 constexpr int64_t kMaxGeneratedPixels = 1 << 16;  // frames the simulated engine generates
 // Requests that make the simulated engine run an event on its thread, per input: each is a thread
 // hand-off, which costs far more than the event.
@@ -287,8 +382,7 @@ std::string CommandName(Input& in) {
   if (mode == 9) {
     // Another table's prefix in front of the method.
     const auto other = static_cast<CommandTable>(in.Pick(3));
-    return corvel_client::TablePrefix(other) +
-           name.substr(corvel_client::TablePrefixLength(table));
+    return corvel_client::TablePrefix(other) + name.substr(corvel_client::TablePrefixLength(table));
   }
   switch (in.U8() % 5) {
     case 0: {  // change one letter's case
@@ -330,7 +424,8 @@ void RunCommand(const std::string& name, std::vector<cJSON*> args) {
   std::shared_ptr<corvel_client_win::MessageFromCpp> message = corvel::CreateMessage(name.c_str());
   std::vector<std::pair<cJSON*, char*>> blocks;
   for (cJSON* arg : args) {
-    if (cJSON_IsNumber(arg) && arg->valuestring != nullptr) blocks.emplace_back(arg, arg->valuestring);
+    if (cJSON_IsNumber(arg) && arg->valuestring != nullptr)
+      blocks.emplace_back(arg, arg->valuestring);
     cJSON_AddItemToArray(message->args, arg);
   }
   corvel::OnMessage(message);
@@ -423,8 +518,8 @@ void Reply(Input& in) {
   Fuzzer& f = *g_fuzzer;
   cJSON* request = cJSON_CreateObject();
   cJSON_AddStringToObject(request, "sim", "reply");
-  cJSON_AddStringToObject(request, "op",
-                          f.operations[in.Below(static_cast<uint32_t>(f.operations.size()))].c_str());
+  cJSON_AddStringToObject(
+      request, "op", f.operations[in.Below(static_cast<uint32_t>(f.operations.size()))].c_str());
   const uint8_t mode = in.U8();
   const double codes[] = {0, -1, 1, -2147483648.0, 2147483647.0, static_cast<double>(in.I32())};
   cJSON_AddNumberToObject(request, "code", codes[mode % 6]);
@@ -505,8 +600,8 @@ uint8_t* Arena() {
   // Mapped rather than allocated: the leak checker then does not scan it for pointers after every
   // input. Filled with a pattern by doubling copies.
   static uint8_t* arena = [] {
-    void* mapped = mmap(nullptr, kArenaBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                        -1, 0);
+    void* mapped =
+        mmap(nullptr, kArenaBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) std::abort();
     auto* bytes = static_cast<uint8_t*>(mapped);
     for (size_t i = 0; i < 251; ++i) bytes[i] = static_cast<uint8_t>(i);
@@ -595,8 +690,8 @@ void PackedFrame(Input& in, corvel_client::EngineCallback& cb) {
   int32_t count = 0;
   switch (in.U8() % 4) {
     case 0:
-      count = static_cast<int32_t>(std::clamp(3.0 * width * height / 2, -2147483648.0,
-                                              2147483647.0));
+      count =
+          static_cast<int32_t>(std::clamp(3.0 * width * height / 2, -2147483648.0, 2147483647.0));
       break;
     case 1:
       count = in.I32();
@@ -761,18 +856,42 @@ void Stroke(Input& in, corvel_client::EngineCallback& cb) {
 void Event(Input& in) {
   corvel_client::EngineCallback& cb = *g_fuzzer->callback;
   switch (in.U8() % 52) {
-    case 0: cb.OnConnected(); break;
-    case 1: cb.OnError(in.Pick(4) == 0 ? 400 + static_cast<int32_t>(in.Pick(110)) : in.I32()); break;
-    case 2: cb.OnServerChanged(in.I32()); break;
-    case 3: cb.OnUserEnterRoom(User(in), in.I32()); break;
-    case 4: cb.OnUserQuitRoom(in.I32(), in.I32()); break;
-    case 5: cb.OnRoomInfo(Room(in)); break;
-    case 6: cb.OnMicrophoneApplied(User(in), in.I32()); break;
-    case 7: cb.OnMicrophoneCanceled(in.I32(), in.I32(), {in.I32(), in.I32()}); break;
-    case 8: cb.OnMicrophoneApproved(User(in), in.I32(), in.I32(), in.I32()); break;
-    case 9: cb.OnMicrophoneQueueOpened(in.I32()); break;
-    case 10: cb.OnMicrophoneQueueClosed(in.I32()); break;
-    case 11: cb.OnMicrophoneCancelAll(in.I32()); break;
+    case 0:
+      cb.OnConnected();
+      break;
+    case 1:
+      cb.OnError(in.Pick(4) == 0 ? 400 + static_cast<int32_t>(in.Pick(110)) : in.I32());
+      break;
+    case 2:
+      cb.OnServerChanged(in.I32());
+      break;
+    case 3:
+      cb.OnUserEnterRoom(User(in), in.I32());
+      break;
+    case 4:
+      cb.OnUserQuitRoom(in.I32(), in.I32());
+      break;
+    case 5:
+      cb.OnRoomInfo(Room(in));
+      break;
+    case 6:
+      cb.OnMicrophoneApplied(User(in), in.I32());
+      break;
+    case 7:
+      cb.OnMicrophoneCanceled(in.I32(), in.I32(), {in.I32(), in.I32()});
+      break;
+    case 8:
+      cb.OnMicrophoneApproved(User(in), in.I32(), in.I32(), in.I32());
+      break;
+    case 9:
+      cb.OnMicrophoneQueueOpened(in.I32());
+      break;
+    case 10:
+      cb.OnMicrophoneQueueClosed(in.I32());
+      break;
+    case 11:
+      cb.OnMicrophoneCancelAll(in.I32());
+      break;
     case 12: {
       corvel::MediaInfo info;
       info.value = in.I64();
@@ -796,59 +915,132 @@ void Event(Input& in) {
       cb.OnChatMessage(in.I32(), chat);
       break;
     }
-    case 14: cb.OnChatMessageFailed(in.I32(), in.I32(), EventText(in)); break;
+    case 14:
+      cb.OnChatMessageFailed(in.I32(), in.I32(), EventText(in));
+      break;
     case 15: {
       corvel::KeynoteInfo keynote;
       for (int32_t& value : keynote.value) value = in.I32();
       cb.OnKeynoteInfo(keynote);
       break;
     }
-    case 16: cb.OnPageTo(in.I32(), in.I32()); break;
-    case 17: Stroke(in, cb); break;
-    case 18: cb.OnEraseStroke(in.I32()); break;
-    case 19: cb.OnStartClass(in.I64()); break;
-    case 20: cb.OnEndClass(); break;
-    case 21: cb.OnSyncMedia(); break;
-    case 22: cb.OnAssistantOnBoard(in.I32()); break;
-    case 23: cb.OnAssistantOffBoard(in.I32()); break;
-    case 24: cb.OnUserBanned(in.I32(), in.I32()); break;
-    case 25: cb.OnUserUnBanned(in.I32(), in.I32()); break;
-    case 26: cb.OnAllUserBanned(in.I32()); break;
-    case 27: cb.OnAllUserUnBanned(in.I32()); break;
-    case 28: cb.OnTopMessageCanceled(); break;
-    case 29: cb.OnReserved(); break;
-    case 30: cb.OnNetStatistics(in.I32(), in.I32(), in.I32(), in.I32(), in.I32()); break;
-    case 31: cb.OnMicrophoneSettingTimer(in.I32(), in.I32()); break;
-    case 32: cb.OnMediaDataReady(in.I64()); break;
-    case 33: cb.OnSyncRoomInfo(in.I32(), in.I32(), in.I32()); break;
-    case 34: cb.OnVideoMicEvent(in.I32(), in.Bool()); break;
-    case 35: cb.OnVideoStyleEvent(in.I32(), in.I32(), in.I32()); break;
-    case 36: cb.OnDeviceEvent(in.I32(), in.I32(), in.I32()); break;
-    case 37: cb.OnUploadClientLog(in.I32(), EventText(in)); break;
-    case 38: cb.OnAddQuestion(EventText(in)); break;
-    case 39: cb.OnRemoveQuestion(in.I32()); break;
-    case 40: cb.OnEndQuestion(in.I32()); break;
-    case 41: cb.OnAnswerSummary(EventText(in)); break;
-    case 42: cb.OnMyAnswer(EventText(in)); break;
-    case 43: cb.OnSystemMessage(in.I64(), in.I64(), EventText(in)); break;
-    case 44: cb.OnMediaReserved0(); break;
-    case 45: PackedFrame(in, cb); break;
-    case 46: PlanarFrame(in, cb); break;
+    case 16:
+      cb.OnPageTo(in.I32(), in.I32());
+      break;
+    case 17:
+      Stroke(in, cb);
+      break;
+    case 18:
+      cb.OnEraseStroke(in.I32());
+      break;
+    case 19:
+      cb.OnStartClass(in.I64());
+      break;
+    case 20:
+      cb.OnEndClass();
+      break;
+    case 21:
+      cb.OnSyncMedia();
+      break;
+    case 22:
+      cb.OnAssistantOnBoard(in.I32());
+      break;
+    case 23:
+      cb.OnAssistantOffBoard(in.I32());
+      break;
+    case 24:
+      cb.OnUserBanned(in.I32(), in.I32());
+      break;
+    case 25:
+      cb.OnUserUnBanned(in.I32(), in.I32());
+      break;
+    case 26:
+      cb.OnAllUserBanned(in.I32());
+      break;
+    case 27:
+      cb.OnAllUserUnBanned(in.I32());
+      break;
+    case 28:
+      cb.OnTopMessageCanceled();
+      break;
+    case 29:
+      cb.OnReserved();
+      break;
+    case 30:
+      cb.OnNetStatistics(in.I32(), in.I32(), in.I32(), in.I32(), in.I32());
+      break;
+    case 31:
+      cb.OnMicrophoneSettingTimer(in.I32(), in.I32());
+      break;
+    case 32:
+      cb.OnMediaDataReady(in.I64());
+      break;
+    case 33:
+      cb.OnSyncRoomInfo(in.I32(), in.I32(), in.I32());
+      break;
+    case 34:
+      cb.OnVideoMicEvent(in.I32(), in.Bool());
+      break;
+    case 35:
+      cb.OnVideoStyleEvent(in.I32(), in.I32(), in.I32());
+      break;
+    case 36:
+      cb.OnDeviceEvent(in.I32(), in.I32(), in.I32());
+      break;
+    case 37:
+      cb.OnUploadClientLog(in.I32(), EventText(in));
+      break;
+    case 38:
+      cb.OnAddQuestion(EventText(in));
+      break;
+    case 39:
+      cb.OnRemoveQuestion(in.I32());
+      break;
+    case 40:
+      cb.OnEndQuestion(in.I32());
+      break;
+    case 41:
+      cb.OnAnswerSummary(EventText(in));
+      break;
+    case 42:
+      cb.OnMyAnswer(EventText(in));
+      break;
+    case 43:
+      cb.OnSystemMessage(in.I64(), in.I64(), EventText(in));
+      break;
+    case 44:
+      cb.OnMediaReserved0();
+      break;
+    case 45:
+      PackedFrame(in, cb);
+      break;
+    case 46:
+      PlanarFrame(in, cb);
+      break;
     case 47: {
       int32_t v[10];
       for (int32_t& value : v) value = in.I32();
       cb.OnMediaReserved3(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]);
       break;
     }
-    case 48: RecordAudio(in, cb); break;
-    case 49: cb.OnNetQuality(static_cast<uint64_t>(in.I64()), in.F64()); break;
-    case 50: PlanarFrame(in, cb); break;  // frames weigh double: most of the size arithmetic
-    default: cb.OnNetQuality(in.U32(), SpecialNumber(in)); break;
+    case 48:
+      RecordAudio(in, cb);
+      break;
+    case 49:
+      cb.OnNetQuality(static_cast<uint64_t>(in.I64()), in.F64());
+      break;
+    case 50:
+      PlanarFrame(in, cb);
+      break;  // frames weigh double: most of the size arithmetic
+    default:
+      cb.OnNetQuality(in.U32(), SpecialNumber(in));
+      break;
   }
 }
 
 void Loopback(Input& in) {
-  SimControl(in.Bool() ? "{\"sim\":\"loopback\",\"on\":true}" : "{\"sim\":\"loopback\",\"on\":false}");
+  SimControl(in.Bool() ? "{\"sim\":\"loopback\",\"on\":true}"
+                       : "{\"sim\":\"loopback\",\"on\":false}");
 }
 
 // Back to the resting state: work items run, room left, medium closed, engine script and journal
@@ -893,14 +1085,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int budget = 64;  // operations per input
   while (!in.Done() && budget-- > 0) {
     switch (in.U8() % kv_fuzz::kOpCount) {
-      case kv_fuzz::kCommand: kv_fuzz::Command(in); break;
-      case kv_fuzz::kSimText: kv_fuzz::SimText(in); break;
-      case kv_fuzz::kReply: kv_fuzz::Reply(in); break;
-      case kv_fuzz::kDevices: kv_fuzz::Devices(in); break;
-      case kv_fuzz::kEvent: kv_fuzz::Event(in); break;
-      case kv_fuzz::kEmit: kv_fuzz::Emit(in); break;
-      case kv_fuzz::kRunCore: kv_fuzz::g_fuzzer->host.RunQueued(); break;
-      default: kv_fuzz::Loopback(in); break;
+      case kv_fuzz::kCommand:
+        kv_fuzz::Command(in);
+        break;
+      case kv_fuzz::kSimText:
+        kv_fuzz::SimText(in);
+        break;
+      case kv_fuzz::kReply:
+        kv_fuzz::Reply(in);
+        break;
+      case kv_fuzz::kDevices:
+        kv_fuzz::Devices(in);
+        break;
+      case kv_fuzz::kEvent:
+        kv_fuzz::Event(in);
+        break;
+      case kv_fuzz::kEmit:
+        kv_fuzz::Emit(in);
+        break;
+      case kv_fuzz::kRunCore:
+        kv_fuzz::g_fuzzer->host.RunQueued();
+        break;
+      default:
+        kv_fuzz::Loopback(in);
+        break;
     }
   }
   kv_fuzz::Settle();
