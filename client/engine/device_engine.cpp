@@ -1,5 +1,6 @@
 #include "engine/device_engine.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ using corvel::CorvelDeviceEngine;
 using corvel_client_win::MessageFromCpp;
 
 constexpr size_t kNameBuffer = 1024;
+// The most devices a list describes. An engine count beyond any real machine's (up to INT32_MAX)
+// would otherwise keep the host's thread describing devices for hours and fill its memory.
+constexpr int kMaxListedDevices = 256;
 
 // Volumes come on a 0..255 scale and go out as a fraction rounded to single precision.
 double VolumeFraction(uint32_t volume) { return static_cast<float>(volume / 255.0); }
@@ -44,7 +48,7 @@ DeviceList ListDevices(CorvelDeviceEngine& device, CountFn count_fn, NameFn name
   if (list.countCode < 0 || count < 1) return list;
   std::vector<char> name(kNameBuffer, '\0');
   std::vector<char> second(kNameBuffer, '\0');
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < std::min(count, kMaxListedDevices); ++i) {
     list.lastCode = (device.*name_fn)(i, name.data(), second.data());
     list.names.push_back(BoundedName(name.data()));
   }

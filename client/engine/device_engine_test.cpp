@@ -147,6 +147,17 @@ TEST(DeviceCommands, DeviceLists) {
   EXPECT_EQ(RunCommand(device, "engine.getRecordingDevices"), "2 [5,[]]");
 }
 
+// Catches a list that trusts any device count: a faulty engine's count near INT32_MAX would keep
+// the host's thread describing devices for hours. Lists stop at 256 devices.
+TEST(DeviceCommands, DeviceListsStopAtTheirLimit) {
+  FakeDevice fake;
+  fake.count = 2147483647;
+  DeviceEngine device(&fake);
+  RunCommand(device, "engine.getRecordingDevices");
+  EXPECT_EQ(fake.calls.size(), 1u + 256u);
+  EXPECT_EQ(fake.calls.back(), "GetRecordingDeviceName(255)");
+}
+
 // A name that fills its whole 1024-byte buffer is read to the buffer's end and no further.
 TEST(DeviceCommands, UnterminatedNamesStayInTheirBuffer) {
   FakeDevice fake;
