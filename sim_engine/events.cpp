@@ -334,7 +334,10 @@ const EventEntry kEvents[] = {
        // I420 size of width x height. The bytes are generated (frames.h).
        const int32_t stream = I(a, 0), width = I(a, 2), height = I(a, 3);
        const int32_t unused = I(a, 4), extra = I(a, 5), frame = I(a, 6);
-       const int64_t natural = int64_t{3} * width * height / 2;
+       // Clamped before the multiplication: 3 * w * h of two dimensions near INT32_MAX does not
+       // fit even in 64 bits.
+       const int64_t natural =
+           std::clamp<int64_t>(int64_t{width} * height, INT32_MIN, INT32_MAX) * 3 / 2;
        const int32_t count = AsInt32(Element(a, 1), static_cast<int32_t>(natural));
        if (count > kMaxFrameBytes) {
          error = "OnVideoData: at most 64 MiB of frame bytes can be generated";
