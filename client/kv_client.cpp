@@ -29,11 +29,28 @@ std::vector<std::unique_ptr<MessageDelegate>>& KeptDelegates() {
   return *delegates;
 }
 
+// cJSON_Delete recurses once per nesting level, and a host can hand over arguments nested deeper
+// than a thread's stack holds (the parser stops at 1000 levels; values built in code do not): a
+// 100,000-level argument overflows a Windows main thread's stack. So the value is first made flat,
+// every child list moved into the sibling chain after its parent, which cJSON_Delete then walks
+// in a loop. Children of references belong to someone else and stay where they are.
+void DeleteJson(cJSON* value) {
+  for (cJSON* node = value; node != nullptr; node = node->next) {
+    if ((node->type & cJSON_IsReference) != 0 || node->child == nullptr) continue;
+    cJSON* last = node->child;
+    while (last->next != nullptr) last = last->next;
+    last->next = node->next;
+    node->next = node->child;
+    node->child = nullptr;
+  }
+  cJSON_Delete(value);
+}
+
 void DeleteMessage(MessageFromCpp* message) {
   if (message == nullptr) return;
-  cJSON_Delete(message->name);
-  cJSON_Delete(message->args);
-  cJSON_Delete(message->result);
+  DeleteJson(message->name);
+  DeleteJson(message->args);
+  DeleteJson(message->result);
   std::free(message);
 }
 

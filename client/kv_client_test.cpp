@@ -59,6 +59,35 @@ TEST_F(CountingHooks, LastCopyFreesEveryPartOnce) {
   EXPECT_EQ(g_live_blocks.load(), 0);
 }
 
+// Catches a deleter that recurses once per nesting level: a host may hand over arguments nested
+// far deeper than the parser allows, and freeing them must neither overflow the stack nor leak
+// (every block counted), nor free what a reference item only points to.
+TEST_F(CountingHooks, DeeplyNestedArgumentsAreFreedWithoutRecursion) {
+  cJSON* borrowed = cJSON_CreateArray();
+  cJSON_AddItemToArray(borrowed, cJSON_CreateString("kept"));
+  const int before = g_live_blocks.load();
+  {
+    auto message = corvel::CreateMessage("live.enterRoom");
+    cJSON* inner = message->args;
+    for (int level = 0; level < 500000; ++level) {
+      cJSON* next = level % 2 == 0 ? cJSON_CreateArray() : cJSON_CreateObject();
+      cJSON_AddItemToArray(inner, cJSON_CreateString("text"));
+      if (cJSON_IsObject(inner)) {
+        cJSON_AddItemToObject(inner, "x", next);
+      } else {
+        cJSON_AddItemToArray(inner, next);
+      }
+      inner = next;
+    }
+    cJSON_AddItemReferenceToArray(inner, borrowed);
+  }
+  EXPECT_EQ(g_live_blocks.load(), before);
+  ASSERT_EQ(cJSON_GetArraySize(borrowed), 1);
+  EXPECT_STREQ(cJSON_GetArrayItem(borrowed, 0)->valuestring, "kept");
+  cJSON_Delete(borrowed);
+  EXPECT_EQ(g_live_blocks.load(), 0);
+}
+
 // Null parts are allowed: the deleter skips them.
 TEST_F(CountingHooks, DeleterToleratesNullParts) {
   auto message = corvel::CreateMessage("x");
