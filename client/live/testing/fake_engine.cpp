@@ -12,20 +12,27 @@ FakeEngineControl* g_control = new FakeEngineControl();
 std::string ToText(int value) { return std::to_string(value); }
 std::string ToText(const std::string& value) { return value; }
 
-int Note(const std::string& call, const std::string& operation) {
-  g_control->calls.push_back(call);
+// The code scripted for `operation` (0 when none).
+int CodeOf(const char* operation) {
+  if (g_control->codes.empty()) return 0;
   const auto found = g_control->codes.find(operation);
   return found == g_control->codes.end() ? 0 : found->second;
 }
-int Note(const std::string& operation) { return Note(operation, operation); }
-template <typename... Values>
-int NoteWith(const std::string& operation, const Values&... values) {
-  std::string call = operation + "(";
-  const char* separator = "";
-  ((call += separator, call += ToText(values), separator = ","), ...);
-  return Note(call + ")", operation);
+
+int Note(const char* operation) {
+  if (!g_control->quiet) g_control->calls.push_back(operation);
+  return CodeOf(operation);
 }
 
+template <typename... Values>
+int NoteWith(const char* operation, const Values&... values) {
+  if (g_control->quiet) return CodeOf(operation);
+  std::string call = std::string(operation) + "(";
+  const char* separator = "";
+  ((call += separator, call += ToText(values), separator = ","), ...);
+  g_control->calls.push_back(call + ")");
+  return CodeOf(operation);
+}
 
 class Device final : public corvel::CorvelDeviceEngine {
  public:
@@ -59,7 +66,8 @@ class Device final : public corvel::CorvelDeviceEngine {
   int SetRecordingDevice(int i) override { return NoteWith("SetRecordingDevice", i); }
   int Release() override {
     --g_control->deviceInterfacesHeld;
-    return Note("Device.Release");
+    g_control->calls.push_back("Device.Release");
+    return CodeOf("Device.Release");
   }
   int MuteSpeaker(bool m) override { return NoteWith("MuteSpeaker", m ? 1 : 0); }
   int IsSpeakerMute(bool& m) override {
@@ -96,7 +104,8 @@ class Live final : public corvel::CorvelLiveEngine {
  public:
   int Release() override {
     --g_control->liveInterfacesHeld;
-    return Note("Live.Release");
+    g_control->calls.push_back("Live.Release");
+    return CodeOf("Live.Release");
   }
   int EnterRoom(const corvel::EnterRoomConfig* config) override {
     g_control->lastConfig = *config;

@@ -20,6 +20,7 @@ struct FakeEngineControl {
   std::map<std::string, int> codes;  // by operation name, e.g. "EnterRoom"
   uint32_t outputLevel = 0;
   uint32_t speakerVolume = 0;
+  bool quiet = false;  // keep no journal (benchmarks run millions of calls)
 
   // What kv_client did. Calls read "Operation" or "Operation(arguments)".
   std::vector<std::string> calls;
