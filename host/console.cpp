@@ -254,6 +254,9 @@ void Console::Host(const cJSON* request) {
     std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int64_t>(wait)));
     return;
   }
+  if (what == "debug") {
+    return WriteDebugOutput(TextOf(cJSON_GetObjectItemCaseSensitive(request, "text")));
+  }
   if (what == "echo") {
     return out_.Print(cJSON_Duplicate(request, 1));
   }

@@ -91,4 +91,8 @@ class Console {
 // exception handler observing OutputDebugString, which still reaches a debugger).
 void CaptureDebugOutput(Output& out);
 
+// Writes `text` to the debug output the way kv_client does (OutputDebugStringW on Windows, the
+// debug sink natively), so that the capture itself can be checked from a script.
+void WriteDebugOutput(const std::string& utf8);
+
 }  // namespace kv_host

@@ -2,6 +2,8 @@
 #include "console.h"
 #include "encode.h"
 
+#include <string>
+
 namespace kv_host {
 
 namespace {
@@ -17,6 +19,13 @@ void Sink(const wchar_t* text) {
 void CaptureDebugOutput(Output& out) {
   g_out = &out;
   kv_set_debug_sink(&Sink);
+}
+
+void WriteDebugOutput(const std::string& utf8) {
+  // Natively kv_client hands wide texts to the sink; the console's texts are ASCII-safe here.
+  std::wstring wide;
+  for (const unsigned char c : utf8) wide += static_cast<wchar_t>(c < 0x80 ? c : 0xFFFD);
+  Sink(wide.c_str());
 }
 
 }  // namespace kv_host

@@ -6,6 +6,8 @@
 #include "console.h"
 #include "encode.h"
 
+#include <string>
+
 #ifndef DBG_PRINTEXCEPTION_WIDE_C
 #define DBG_PRINTEXCEPTION_WIDE_C 0x4001000AL
 #endif
@@ -57,6 +59,14 @@ LONG CALLBACK Observe(EXCEPTION_POINTERS* info) {
 void CaptureDebugOutput(Output& out) {
   g_out = &out;
   AddVectoredExceptionHandler(1, &Observe);
+}
+
+void WriteDebugOutput(const std::string& utf8) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  if (size <= 0) return;
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
+  OutputDebugStringW(wide.c_str());
 }
 
 }  // namespace kv_host

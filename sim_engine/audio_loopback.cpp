@@ -49,6 +49,8 @@ std::queue<int16_t*>& AudioLoopback::DataQueue() {
 
 namespace kv_sim {
 
+void SetLoopbackStarted(bool on) { g_started = on; }
+
 void PushLoopbackBlock(int16_t* block) {
   t_quiet = true;
   AudioLoopback* loopback = AudioLoopback::GetInstance();

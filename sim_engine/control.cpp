@@ -102,6 +102,10 @@ std::string Control(const cJSON* request) {
     Sim::Get().state.Reset();
     return "";
   }
+  if (what == "loopback") {
+    SetLoopbackStarted(AsBool(Member(request, "on"), true));
+    return "";
+  }
   if (what == "stop") {
     Sim::Get().StopThreads();
     return "";

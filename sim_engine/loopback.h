@@ -9,6 +9,8 @@ namespace kv_sim {
 // Appends a block made with corvel::NewLoopbackBlock; the queue owns it from then on.
 void PushLoopbackBlock(int16_t* block);
 size_t LoopbackQueueLength();
+// Starts or stops the capture as the engine would on its own (tests of mixing without a device).
+void SetLoopbackStarted(bool on);
 // Frees every queued block (the started flag stays kv_client's).
 void ClearLoopback();
 

@@ -17,8 +17,8 @@ inline int16_t Saturate(int32_t sum) {
 
 size_t MixSamples(int16_t* target, size_t targetLength, int targetChannels, const int16_t* source,
                   size_t sourceLength, int sourceChannels, size_t count) {
-  const bool valid = (targetChannels == 1 || targetChannels == 2) &&
-                     (sourceChannels == 1 || sourceChannels == 2);
+  const bool valid =
+      (targetChannels == 1 || targetChannels == 2) && (sourceChannels == 1 || sourceChannels == 2);
   if (!valid || target == nullptr || source == nullptr) return 0;
 
   if (targetChannels == 2 && sourceChannels == 1) {

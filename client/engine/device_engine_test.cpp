@@ -72,7 +72,7 @@ class FakeDevice : public corvel::CorvelDeviceEngine {
   }
 };
 
-std::string Run(DeviceEngine& device, const char* name, const char* args = "[]",
+std::string RunCommand(DeviceEngine& device, const char* name, const char* args = "[]",
                 bool* handled = nullptr) {
   auto message = corvel::CreateMessage(name);
   cJSON_Delete(message->args);
@@ -89,11 +89,11 @@ std::string Run(DeviceEngine& device, const char* name, const char* args = "[]",
 TEST(DeviceCommands, VolumesUseTheDeviceScale) {
   FakeDevice fake;
   DeviceEngine device(&fake);
-  EXPECT_EQ(Run(device, "engine.setSpeakerVolume", "[127.9]"), "1 [0]");
-  EXPECT_EQ(Run(device, "engine.setMicrophoneVolume", "[-3.7]"), "1 [0]");
+  EXPECT_EQ(RunCommand(device, "engine.setSpeakerVolume", "[127.9]"), "1 [0]");
+  EXPECT_EQ(RunCommand(device, "engine.setMicrophoneVolume", "[-3.7]"), "1 [0]");
   fake.value = 51;
-  EXPECT_EQ(Run(device, "engine.getSpeakerVolume"), "2 [0,0.20000000298023224]");
-  EXPECT_EQ(Run(device, "engine.getMicrophoneVolume"), "2 [0,0.20000000298023224]");
+  EXPECT_EQ(RunCommand(device, "engine.getSpeakerVolume"), "2 [0,0.20000000298023224]");
+  EXPECT_EQ(RunCommand(device, "engine.getMicrophoneVolume"), "2 [0,0.20000000298023224]");
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"SetSpeakerVolume(127)",
                                                   "SetMicrophoneVolume(-3)", "GetSpeakerVolume",
                                                   "GetMicrophoneVolume"}));
@@ -105,29 +105,29 @@ TEST(DeviceCommands, FailuresCarryOnlyTheCode) {
   fake.code = -4;
   fake.value = 51;
   DeviceEngine device(&fake);
-  EXPECT_EQ(Run(device, "engine.getSpeakerVolume"), "1 [-4]");
-  EXPECT_EQ(Run(device, "engine.isMicrophoneMute"), "1 [-4]");
-  EXPECT_EQ(Run(device, "engine.getRecordingDevices"), "1 [-4]");
+  EXPECT_EQ(RunCommand(device, "engine.getSpeakerVolume"), "1 [-4]");
+  EXPECT_EQ(RunCommand(device, "engine.isMicrophoneMute"), "1 [-4]");
+  EXPECT_EQ(RunCommand(device, "engine.getRecordingDevices"), "1 [-4]");
   fake.code = 3;
-  EXPECT_EQ(Run(device, "engine.isSpeakerMute"), "2 [3,false]");
+  EXPECT_EQ(RunCommand(device, "engine.isSpeakerMute"), "2 [3,false]");
 }
 
 TEST(DeviceCommands, MuteFlagsAndLevels) {
   FakeDevice fake;
   DeviceEngine device(&fake);
-  EXPECT_EQ(Run(device, "engine.isMicrophoneMute"), "2 [0,false]");
+  EXPECT_EQ(RunCommand(device, "engine.isMicrophoneMute"), "2 [0,false]");
   fake.flag = true;
-  EXPECT_EQ(Run(device, "engine.isMicrophoneMute"), "2 [0,true]");
-  EXPECT_EQ(Run(device, "engine.isSpeakerMute"), "2 [0,true]");
+  EXPECT_EQ(RunCommand(device, "engine.isMicrophoneMute"), "2 [0,true]");
+  EXPECT_EQ(RunCommand(device, "engine.isSpeakerMute"), "2 [0,true]");
   fake.value = 4000000000u;  // an unsigned level beyond int32
-  EXPECT_EQ(Run(device, "engine.getMicrophoneLevel", "[false]"), "2 [0,4000000000]");
-  EXPECT_EQ(Run(device, "engine.getMicrophoneLevel", "[true]"), "2 [0,4000000001]");
-  EXPECT_EQ(Run(device, "engine.getMicrophoneLevel", "[1]"), "2 [0,4000000000]");
+  EXPECT_EQ(RunCommand(device, "engine.getMicrophoneLevel", "[false]"), "2 [0,4000000000]");
+  EXPECT_EQ(RunCommand(device, "engine.getMicrophoneLevel", "[true]"), "2 [0,4000000001]");
+  EXPECT_EQ(RunCommand(device, "engine.getMicrophoneLevel", "[1]"), "2 [0,4000000000]");
   fake.calls.clear();
-  Run(device, "engine.muteMicrophone");
-  Run(device, "engine.unMuteMicrophone");
-  Run(device, "engine.muteSpeaker");
-  Run(device, "engine.unMuteSpeaker");
+  RunCommand(device, "engine.muteMicrophone");
+  RunCommand(device, "engine.unMuteMicrophone");
+  RunCommand(device, "engine.muteSpeaker");
+  RunCommand(device, "engine.unMuteSpeaker");
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"MuteMicrophone(1)", "MuteMicrophone(0)",
                                                   "MuteSpeaker(1)", "MuteSpeaker(0)"}));
 }
@@ -137,14 +137,14 @@ TEST(DeviceCommands, MuteFlagsAndLevels) {
 TEST(DeviceCommands, DeviceLists) {
   FakeDevice fake;
   DeviceEngine device(&fake);
-  EXPECT_EQ(Run(device, "engine.getRecordingDevices"), "2 [0,[]]");
+  EXPECT_EQ(RunCommand(device, "engine.getRecordingDevices"), "2 [0,[]]");
   fake.count = 2;
   fake.names = {"Mic A", "Mic B"};
-  EXPECT_EQ(Run(device, "engine.getRecordingDevices"), R"(2 [0,["Mic A","Mic B"]])");
-  EXPECT_EQ(Run(device, "engine.getVideoCaptureDevices"), R"(2 [0,["Mic A","Mic B"]])");
+  EXPECT_EQ(RunCommand(device, "engine.getRecordingDevices"), R"(2 [0,["Mic A","Mic B"]])");
+  EXPECT_EQ(RunCommand(device, "engine.getVideoCaptureDevices"), R"(2 [0,["Mic A","Mic B"]])");
   fake.count = 0;
   fake.code = 5;
-  EXPECT_EQ(Run(device, "engine.getRecordingDevices"), "2 [5,[]]");
+  EXPECT_EQ(RunCommand(device, "engine.getRecordingDevices"), "2 [5,[]]");
 }
 
 // A name that fills its whole 1024-byte buffer is read to the buffer's end and no further.
@@ -153,7 +153,7 @@ TEST(DeviceCommands, UnterminatedNamesStayInTheirBuffer) {
   fake.count = 1;
   fake.unterminated = true;
   DeviceEngine device(&fake);
-  EXPECT_EQ(Run(device, "engine.getRecordingDevices"),
+  EXPECT_EQ(RunCommand(device, "engine.getRecordingDevices"),
             "2 [0,[\"" + std::string(1024, 'N') + "\"]]");
 }
 
@@ -161,7 +161,7 @@ TEST(DeviceCommands, RecordingDeviceIndexIsKept) {
   FakeDevice fake;
   DeviceEngine device(&fake);
   EXPECT_EQ(device.recordingDeviceIndex(), 0);
-  EXPECT_EQ(Run(device, "engine.setRecordingDevice", "[3.9]"), "1 [0]");
+  EXPECT_EQ(RunCommand(device, "engine.setRecordingDevice", "[3.9]"), "1 [0]");
   EXPECT_EQ(device.recordingDeviceIndex(), 3);
   EXPECT_EQ(fake.calls.back(), "SetRecordingDevice(3)");
 }
@@ -169,8 +169,8 @@ TEST(DeviceCommands, RecordingDeviceIndexIsKept) {
 // A machine without a mute control: the query answers 0 and false, the set answers 0.
 TEST(DeviceCommands, SystemMuteWithoutMixerControl) {
   DeviceEngine device(nullptr);
-  EXPECT_EQ(Run(device, "engine.isSysMicrophoneMute"), "2 [0,false]");
-  EXPECT_EQ(Run(device, "engine.setSysMicrophoneMute", "[true]"), "1 [0]");
+  EXPECT_EQ(RunCommand(device, "engine.isSysMicrophoneMute"), "2 [0,false]");
+  EXPECT_EQ(RunCommand(device, "engine.setSysMicrophoneMute", "[true]"), "1 [0]");
 }
 
 // Without a device interface every other command answers -1 without output.
@@ -178,7 +178,7 @@ TEST(DeviceCommands, MissingDeviceAnswersMinusOne) {
   DeviceEngine device(nullptr);
   for (const char* name : {"engine.getSpeakerVolume", "engine.mixMicrophone",
                            "engine.getRecordingDevices", "engine.closeAudioCompressor"}) {
-    EXPECT_EQ(Run(device, name), "1 [-1]") << name;
+    EXPECT_EQ(RunCommand(device, name), "1 [-1]") << name;
   }
 }
 
@@ -187,11 +187,11 @@ TEST(DeviceCommands, ForeignCommandsAreNotHandled) {
   FakeDevice fake;
   DeviceEngine device(&fake);
   bool handled = true;
-  EXPECT_EQ(Run(device, "engine.GetSpeakerVolume", "[]", &handled), "0 []");
+  EXPECT_EQ(RunCommand(device, "engine.GetSpeakerVolume", "[]", &handled), "0 []");
   EXPECT_FALSE(handled);
-  EXPECT_EQ(Run(device, "live.getSpeakerVolume", "[]", &handled), "0 []");
+  EXPECT_EQ(RunCommand(device, "live.getSpeakerVolume", "[]", &handled), "0 []");
   EXPECT_FALSE(handled);
-  Run(device, "engine.openVideoPreview", "[]", &handled);
+  RunCommand(device, "engine.openVideoPreview", "[]", &handled);
   EXPECT_TRUE(handled);
   EXPECT_TRUE(fake.calls.size() == 1 && fake.calls[0] == "OpenVideoPreview");
 }

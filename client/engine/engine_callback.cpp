@@ -216,16 +216,18 @@ bool AppendStrokePoints(GenericArray* array, const corvel::Point* points, int32_
   return true;
 }
 
-// Tells the scripts a stream's frame size changed, before its frame arrives.
-void SendSizeNotice(JavaScriptAsyncRunBase* run, int32_t stream, int32_t width, int32_t height) {
+// Tells the scripts a stream's frame size changed, before its frame arrives. False when no block
+// could be allocated for the script text.
+bool SendSizeNotice(JavaScriptAsyncRunBase* run, int32_t stream, int32_t width, int32_t height) {
   char* block = nullptr;
   try {
     block = corvel::LargeMemoryMalloc(kSizeNoticeBytes);
   } catch (...) {
-    return;  // without a block there is nothing to send; the frame still goes out
+    return false;
   }
   std::snprintf(block, kSizeNoticeBytes, "OnVideoSizeChange(%d,%d,%d);", stream, width, height);
   run->AsyncRunScript(block);
+  return true;
 }
 
 int32_t StreamCapacityOf(int32_t stream) {
@@ -345,10 +347,10 @@ void EngineCallback::OnMicrophoneCancelAll(int32_t value) {
 void EngineCallback::OnMediaInfo(const corvel::MediaInfo& info) {
   Post(Host(), kMediaInfo, [&](GenericArray* array) {
     AppendInt64(array, info.value);
-    if (!AppendSampleArray(array, info.samples,
-                           [](const corvel::MediaSample& s) { return static_cast<double>(s.value); }) ||
-        !AppendSampleArray(array, info.samples,
-                           [](const corvel::MediaSample& s) { return static_cast<double>(s.extra); })) {
+    const auto value = [](const corvel::MediaSample& s) { return static_cast<double>(s.value); };
+    const auto extra = [](const corvel::MediaSample& s) { return static_cast<double>(s.extra); };
+    if (!AppendSampleArray(array, info.samples, value) ||
+        !AppendSampleArray(array, info.samples, extra)) {
       return false;
     }
     AppendInt32(array, info.q);
@@ -490,9 +492,8 @@ void EngineCallback::OnAnswerSummary(const std::string& text) {
 void EngineCallback::OnMyAnswer(const std::string& text) { PostText(Host(), kMyAnswer, text); }
 
 void EngineCallback::OnSystemMessage(int64_t level, int64_t roomId, const std::string& text) {
-  Post(Host(), kSystemMessage, [&](GenericArray* array) {
-    AppendJson(array, SystemMessageJson(level, roomId, text));
-  });
+  Post(Host(), kSystemMessage,
+       [&](GenericArray* array) { AppendJson(array, SystemMessageJson(level, roomId, text)); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -550,8 +551,7 @@ void EngineCallback::ResetFrameSizes() {
 }
 
 int EngineCallback::OnVideoData(int32_t stream, const uint8_t* data, int32_t byteCount,
-                                int32_t width, int32_t height, int32_t /*unused*/,
-                                int32_t extra) {
+                                int32_t width, int32_t height, int32_t /*unused*/, int32_t extra) {
   JavaScriptAsyncRunBase* run = Host();
   if (run == nullptr || frames_.find(stream) == frames_.end()) return -1;
   const int32_t total = FrameByteSize(width, height);
@@ -591,9 +591,10 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
   // is then refused.
   if (buffer->width.load(std::memory_order_relaxed) != width ||
       buffer->height.load(std::memory_order_relaxed) != height) {
-    buffer->width.store(width, std::memory_order_relaxed);
-    buffer->height.store(height, std::memory_order_relaxed);
-    SendSizeNotice(run, stream, width, height);
+    // A notice that could not be sent is tried again with the next frame.
+    const bool sent = SendSizeNotice(run, stream, width, height);
+    buffer->width.store(sent ? width : 0, std::memory_order_relaxed);
+    buffer->height.store(sent ? height : 0, std::memory_order_relaxed);
   }
   if (buffer->capacity < total) {
     os::DebugPrint(L"video size too large, buffer size=%d, need size=%d\n", buffer->capacity,
@@ -601,15 +602,17 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
     return -1;
   }
   CopyPlanarFrame(buffer->data, width, height, y, yStride, u, uStride, v, vStride);
-  return PostFrame(kEventNames[kGetVideoData], stream, total, width, height, extra, *buffer) ? 0
-                                                                                            : -1;
+  if (!PostFrame(kEventNames[kGetVideoData], stream, total, width, height, extra, *buffer)) {
+    return -1;
+  }
+  return 0;
 }
 
-void EngineCallback::OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                      int32_t, int32_t, int32_t, int32_t) {}
+void EngineCallback::OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                      int32_t, int32_t, int32_t) {}
 
-void EngineCallback::OnRecordAudio(int16_t* samples, int32_t framesPerChannel,
-                                   uint32_t sampleRate, uint8_t stereo) {
+void EngineCallback::OnRecordAudio(int16_t* samples, int32_t framesPerChannel, uint32_t sampleRate,
+                                   uint8_t stereo) {
   if (!AudioLoopback::IsStarted()) return;
   AudioLoopback* loopback = AudioLoopback::GetInstance();
   if (loopback == nullptr) return;

@@ -22,9 +22,9 @@ namespace corvel_client {
 // fields are atomic because "onRoomInfo" clears them from whichever engine thread reports the
 // room while frames of the stream arrive on another.
 struct FrameBuffer {
-  uint8_t* data = nullptr;            // new[]; freed by ~EngineCallback
-  int32_t capacity = 0;               // bytes
-  std::atomic<int32_t> width{0};      // of the last planar frame seen; 0 after "onRoomInfo"
+  uint8_t* data = nullptr;        // new[]; freed by ~EngineCallback
+  int32_t capacity = 0;           // bytes
+  std::atomic<int32_t> width{0};  // of the last planar frame seen; 0 after "onRoomInfo"
   std::atomic<int32_t> height{0};
 };
 
@@ -88,9 +88,9 @@ class EngineCallback : public corvel::CorvelCallback, public corvel::CorvelMedia
   int OnMediaReserved0() override;
   int OnVideoData(int32_t stream, const uint8_t* data, int32_t byteCount, int32_t width,
                   int32_t height, int32_t unused, int32_t extra) override;
-  int OnGetVideoData(int32_t stream, int32_t width, int32_t height, int32_t extra,
-                     const uint8_t* y, int32_t yStride, const uint8_t* u, int32_t uStride,
-                     const uint8_t* v, int32_t vStride) override;
+  int OnGetVideoData(int32_t stream, int32_t width, int32_t height, int32_t extra, const uint8_t* y,
+                     int32_t yStride, const uint8_t* u, int32_t uStride, const uint8_t* v,
+                     int32_t vStride) override;
   void OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                         int32_t, int32_t) override;
   void OnRecordAudio(int16_t* samples, int32_t framesPerChannel, uint32_t sampleRate,

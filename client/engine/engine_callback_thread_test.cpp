@@ -33,8 +33,8 @@ TEST(EngineCallbackThreadTest, EventsFromSeveralEngineThreads) {
   const std::vector<uint8_t> plane(width * height, 7);
   auto frames = [&](int32_t stream) {
     for (int i = 0; i < kRounds; ++i) {
-      EXPECT_EQ(callback.OnGetVideoData(stream, width, height, i, plane.data(), width,
-                                        plane.data(), width / 2, plane.data(), width / 2),
+      EXPECT_EQ(callback.OnGetVideoData(stream, width, height, i, plane.data(), width, plane.data(),
+                                        width / 2, plane.data(), width / 2),
                 0);
     }
   };

@@ -72,8 +72,9 @@ void FillQuestion(Json::Value& out, const corvel::QuestionInfo& question) {
   out[Key("status")] = question.status;
   out[Key("questionId")] = question.questionId;
   out[Key("optionNum")] = question.optionNum;
-  FillList(out[Key("correctOptions")], question.correctOptions, kNoLimit,
-           [](int32_t) { return true; }, [](Json::Value& entry, int32_t option) { entry = option; });
+  FillList(
+      out[Key("correctOptions")], question.correctOptions, kNoLimit, [](int32_t) { return true; },
+      [](Json::Value& entry, int32_t option) { entry = option; });
   if (!question.summary) {
     out.removeMember("answerSummary");
     return;
@@ -82,13 +83,14 @@ void FillQuestion(Json::Value& out, const corvel::QuestionInfo& question) {
   Json::Value& stats = AsObject(out[Key("answerSummary")]);
   stats[Key("attendStudents")] = summary.attendStudents;
   stats[Key("scorekeepers")] = summary.scorekeepers;
-  FillList(stats[Key("optionStats")], summary.optionStats, kNoLimit,
-           [](const corvel::OptionStat&) { return true; },
-           [](Json::Value& entry, const corvel::OptionStat& stat) {
-             AsObject(entry);
-             entry[Key("option")] = stat.option;
-             entry[Key("num")] = stat.num;
-           });
+  FillList(
+      stats[Key("optionStats")], summary.optionStats, kNoLimit,
+      [](const corvel::OptionStat&) { return true; },
+      [](Json::Value& entry, const corvel::OptionStat& stat) {
+        AsObject(entry);
+        entry[Key("option")] = stat.option;
+        entry[Key("num")] = stat.num;
+      });
 }
 
 }  // namespace
@@ -149,11 +151,13 @@ void FillRoomJson(const corvel::RoomInfo& room, Json::Value& out) {
   FillList(value[Key("teacherList")], room.users, kNoLimit, ofType(1), FillUser);
   FillList(value[Key("studentList")], room.users, kMaxListedStudents, ofType(2), FillUser);
   FillList(value[Key("assistantList")], room.users, kNoLimit, ofType(4), FillUser);
-  FillList(value[Key("microphoneList")], room.microphoneQueue, kNoLimit,
-           [&room](const corvel::UserInfo& user) { return !IsSpeaking(room, user.id); }, FillUser);
-  FillList(value[Key("speakingUserList")], room.speakers, kNoLimit,
-           [](const std::shared_ptr<corvel::SpeakerInfo>& speaker) { return speaker != nullptr; },
-           FillSpeaker);
+  FillList(
+      value[Key("microphoneList")], room.microphoneQueue, kNoLimit,
+      [&room](const corvel::UserInfo& user) { return !IsSpeaking(room, user.id); }, FillUser);
+  FillList(
+      value[Key("speakingUserList")], room.speakers, kNoLimit,
+      [](const std::shared_ptr<corvel::SpeakerInfo>& speaker) { return speaker != nullptr; },
+      FillSpeaker);
 
   value[Key("userCount")] = Json::UInt(room.userCount);
   value[Key("startTime")] = Json::Int64(room.startTime);

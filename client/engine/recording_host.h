@@ -71,7 +71,8 @@ inline std::string DescribeItem(const corvel::GenericItem& item) {
 // The event as "name|item|item...", with a count mismatch made visible.
 inline std::string DescribeEvent(const PostedEvent& event) {
   std::string text = event.name;
-  for (int32_t i = 0; i < event.array->count; ++i) text += "|" + DescribeItem(*event.array->items[i]);
+  for (int32_t i = 0; i < event.array->count; ++i)
+    text += "|" + DescribeItem(*event.array->items[i]);
   if (event.count != event.array->count) text += "|<count " + std::to_string(event.count) + ">";
   return text;
 }

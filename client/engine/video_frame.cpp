@@ -28,9 +28,8 @@ int32_t FrameByteSize(int32_t width, int32_t height) {
   return total > INT32_MAX ? -1 : static_cast<int32_t>(total);
 }
 
-void CopyPlanarFrame(uint8_t* out, int32_t width, int32_t height, const uint8_t* y,
-                     int32_t yStride, const uint8_t* u, int32_t uStride, const uint8_t* v,
-                     int32_t vStride) {
+void CopyPlanarFrame(uint8_t* out, int32_t width, int32_t height, const uint8_t* y, int32_t yStride,
+                     const uint8_t* u, int32_t uStride, const uint8_t* v, int32_t vStride) {
   const int32_t n = width / 2;
   const int32_t r = height / 2;
   const size_t lumaSize = static_cast<size_t>(width) * static_cast<size_t>(height);

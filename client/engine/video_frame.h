@@ -12,7 +12,7 @@ struct StreamCapacity {
   int32_t capacity;
 };
 constexpr StreamCapacity kStreamCapacities[] = {
-    {0, 1920 * 1080 * 3}, {1, 1920 * 1080 * 3},    {2, 1920 * 1080 * 3},
+    {0, 1920 * 1080 * 3}, {1, 1920 * 1080 * 3},  {2, 1920 * 1080 * 3},
     {3, 1920 * 1080 * 3}, {20, 4096 * 2160 * 3}, {1000, 1920 * 1080 * 3},
 };
 
@@ -24,8 +24,7 @@ int32_t FrameByteSize(int32_t width, int32_t height);
 // plane (height rows of width bytes), the U plane at width * height (height / 2 rows of width / 2
 // bytes) and the V plane at width * height + (width / 2 * height) / 2. The caller has checked the
 // size; sources are read `stride` bytes apart.
-void CopyPlanarFrame(uint8_t* out, int32_t width, int32_t height, const uint8_t* y,
-                     int32_t yStride, const uint8_t* u, int32_t uStride, const uint8_t* v,
-                     int32_t vStride);
+void CopyPlanarFrame(uint8_t* out, int32_t width, int32_t height, const uint8_t* y, int32_t yStride,
+                     const uint8_t* u, int32_t uStride, const uint8_t* v, int32_t vStride);
 
 }  // namespace corvel_client

@@ -17,7 +17,7 @@ TEST(VideoFrameTest, ByteSizeOfValidAndRefusedFrames) {
   EXPECT_EQ(FrameByteSize(1, 1), 1);
   EXPECT_EQ(FrameByteSize(0, 720), -1);
   EXPECT_EQ(FrameByteSize(1280, -1), -1);
-  EXPECT_EQ(FrameByteSize(46341, 46341), -1);  // 3 * w * h / 2 is above INT32_MAX
+  EXPECT_EQ(FrameByteSize(46341, 46341), -1);          // 3 * w * h / 2 is above INT32_MAX
   EXPECT_EQ(FrameByteSize(37837, 37837), 2147457853);  // 3 * w * h alone overflows 32 bits
 }
 
@@ -30,8 +30,8 @@ TEST(VideoFrameTest, CopiesOddSizedFrameWithStrides) {
   const std::vector<uint8_t> v = {31, 32, 99};
   std::vector<uint8_t> out(22, 0);
   CopyPlanarFrame(out.data(), 5, 3, y.data(), 6, u.data(), 4, v.data(), 3);
-  EXPECT_EQ(out, (std::vector<uint8_t>{1,  2,  3,  4,  5,  6,  7, 8, 9, 10, 11,
-                                       12, 13, 14, 15, 21, 22, 0, 31, 32, 0, 0}));
+  EXPECT_EQ(out, (std::vector<uint8_t>{1,  2,  3,  4,  5,  6,  7, 8,  9,  10, 11,
+                                       12, 13, 14, 15, 21, 22, 0, 31, 32, 0,  0}));
 }
 
 // Catches a contiguous fast path that copies the wrong amount when strides equal widths.
