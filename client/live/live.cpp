@@ -14,7 +14,9 @@ constexpr int32_t kNoRoom = -1;
 
 }  // namespace
 
-Live::Live(corvel::ICoreDispatcher* dispatcher) : dispatcher_(dispatcher) { room_.roomId = kNoRoom; }
+Live::Live(corvel::ICoreDispatcher* dispatcher) : dispatcher_(dispatcher) {
+  room_.roomId = kNoRoom;
+}
 
 Live::~Live() { Close(); }
 

@@ -70,18 +70,18 @@ void ReadCoordinate(const cJSON* point, const char* key, float& out) {
 // the points.
 void SyncStroke(Live& live, MessageFromCpp& m) {
   const cJSON* list = m.args == nullptr ? nullptr : cJSON_GetArrayItem(m.args, 0);
-  const int count = cJSON_IsArray(list) ? cJSON_GetArraySize(list) : 0;
-  auto* points = new (std::nothrow) corvel::Point[count > 0 ? count : 0];
+  const cJSON* first = list != nullptr && cJSON_IsArray(list) ? list->child : nullptr;
+  int count = 0;
+  for (const cJSON* item = first; item != nullptr; item = item->next) ++count;
+  auto* points = new (std::nothrow) corvel::Point[count];
   WriteResultCode(m, 0);
   if (points == nullptr) return;
-  int index = 0;
-  for (const cJSON* item = count > 0 ? list->child : nullptr; item != nullptr && index < count;
-       item = item->next, ++index) {
-    corvel::Point& point = points[index];
-    point.pressure = 0.5f;
-    ReadCoordinate(item, "x", point.x);
-    ReadCoordinate(item, "y", point.y);
-    ReadCoordinate(item, "pressure", point.pressure);
+  corvel::Point* point = points;
+  for (const cJSON* item = first; item != nullptr; item = item->next, ++point) {
+    point->pressure = 0.5f;
+    ReadCoordinate(item, "x", point->x);
+    ReadCoordinate(item, "y", point->y);
+    ReadCoordinate(item, "pressure", point->pressure);
   }
   if (!corvel::DispatchCall(live.dispatcher(), &live, &Live::SyncStroke, points, count,
                             ArgInt(m, 1), ArgInt(m, 2))) {

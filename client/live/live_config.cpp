@@ -155,8 +155,8 @@ void CopyTextField(const std::string& text, char* field, size_t size) {
     // Back up over continuation bytes so that no character is cut in half.
     while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0u) == 0x80u) --length;
   }
-  std::memcpy(field, text.data(), length);
-  std::memset(field + length, 0, size - length);
+  std::memset(field, 0, size);
+  text.copy(field, length);
 }
 
 }  // namespace corvel_client

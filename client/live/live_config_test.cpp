@@ -200,11 +200,12 @@ TEST(EnterRoomConfig, OverlongTextsAreCutAtCharacterBoundary) {
   EXPECT_EQ(std::string(exact.signature), std::string(255, 'e'));
 }
 
+// A text is cut only when it does not fit, never inside a character, and the rest is cleared.
 TEST(CopyTextField, CutsOnlyWhereNeeded) {
   char field[6];
   std::memset(field, 'X', sizeof(field));
-  CopyTextField("ab\xC3\xA9" "cd", field, sizeof(field));  // "abécd": 6 bytes, 5 fit
-  EXPECT_STREQ(field, "ab\xC3\xA9" "c");
+  CopyTextField("ab\u00e9cd", field, sizeof(field));  // 6 bytes, 5 fit: "ab", U+00E9 and "c"
+  EXPECT_STREQ(field, "ab\u00e9c");
   CopyTextField("abcd\xC3\xA9", field, sizeof(field));  // the 2-byte character would straddle
   EXPECT_STREQ(field, "abcd");
   CopyTextField("ab", field, sizeof(field));
@@ -223,8 +224,8 @@ TEST(QuestionArgs, DefaultsAndOptions) {
   EXPECT_EQ(q.options[2], 0);
   EXPECT_EQ(q.options[3], -2);
   EXPECT_EQ(q.options[4], 0);
-  for (const char* text : {"", "{", "{}", "[]", R"({"correctOptions":{"a":1}})",
-                           static_cast<const char*>(nullptr)}) {
+  for (const char* text :
+       {"", "{", "{}", "[]", R"({"correctOptions":{"a":1}})", static_cast<const char*>(nullptr)}) {
     q = ParseAddQuestion(text);
     EXPECT_EQ(q.type, 0);
     EXPECT_EQ(q.optionNum, 0);

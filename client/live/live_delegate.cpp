@@ -15,8 +15,7 @@ ProcessMessageDelegate::ProcessMessageDelegate(corvel::ICoreDispatcher* dispatch
 
 ProcessMessageDelegate::~ProcessMessageDelegate() = default;
 
-void ProcessMessageDelegate::OnMessage(
-    std::shared_ptr<corvel_client_win::MessageFromCpp> message) {
+void ProcessMessageDelegate::OnMessage(std::shared_ptr<corvel_client_win::MessageFromCpp> message) {
   if (!message) return;
   if (live_ != nullptr && live_->deviceEngine() != nullptr &&
       corvel_client::RunDeviceCommand(*live_->deviceEngine(), *message)) {

@@ -47,9 +47,9 @@ std::string SimControl(const std::string& request) {
 
 // Scripts the code (and optionally the out value) the simulated engine answers for `op`.
 void Reply(const std::string& op, int code, const std::string& out = "") {
-  const std::string reply = SimControl("{\"sim\":\"reply\",\"op\":\"" + op +
-                                       "\",\"code\":" + std::to_string(code) +
-                                       (out.empty() ? "" : ",\"out\":" + out) + "}");
+  const std::string reply =
+      SimControl("{\"sim\":\"reply\",\"op\":\"" + op + "\",\"code\":" + std::to_string(code) +
+                 (out.empty() ? "" : ",\"out\":" + out) + "}");
   ASSERT_EQ(reply, "") << op;
 }
 
@@ -255,9 +255,9 @@ TEST_F(LiveCommands, ReenterLeavesOldRoom) {
   EnterRoom();
   EXPECT_EQ(Run("live.startSend"), "1 [0]");
   EXPECT_EQ(Run("live.enterRoom", TextArg(R"({"id":99,"appVersion":"v"})")), "1 [0]");
-  EXPECT_EQ(New(), (Calls{"Live.QuitRoom[]", "Device.Release[]",
-                          R"(Engine.SetClientVersion[3,3,"v"])", "Live.EnterRoom[99]",
-                          "Live.GetDeviceInterface[true]"}));
+  EXPECT_EQ(New(),
+            (Calls{"Live.QuitRoom[]", "Device.Release[]", R"(Engine.SetClientVersion[3,3,"v"])",
+                   "Live.EnterRoom[99]", "Live.GetDeviceInterface[true]"}));
   EXPECT_EQ(Delegate().live()->room().roomId, 99);
   EXPECT_FALSE(Delegate().live()->sending());
   Reply("Live.EnterRoom", -3);
