@@ -237,8 +237,8 @@ void Console::Command(const cJSON* request) {
   cJSON* line = cJSON_CreateObject();
   cJSON_AddStringToObject(line, "call", call->valuestring);
   cJSON_AddNumberToObject(line, "resultCount", message->resultCount);
-  cJSON_AddItemToObject(line, "result", message->result ? cJSON_Duplicate(message->result, 1)
-                                                        : cJSON_CreateNull());
+  cJSON_AddItemToObject(line, "result",
+                        message->result ? cJSON_Duplicate(message->result, 1) : cJSON_CreateNull());
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
 }

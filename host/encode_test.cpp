@@ -30,7 +30,8 @@ TEST(EncodeTest, ScalarItems) {
   int32_t small = -7;
   int64_t big = 9007199254740993LL;
   double number = 0.5;
-  auto b = Item(&flag, 0, 1), i = Item(&small, 6, 4), l = Item(&big, 8, 8), d = Item(&number, 11, 8);
+  auto b = Item(&flag, 0, 1), i = Item(&small, 6, 4), l = Item(&big, 8, 8),
+       d = Item(&number, 11, 8);
   EXPECT_EQ(Print(EncodeItem(&b)), R"({"type":0,"value":true})");
   EXPECT_EQ(Print(EncodeItem(&i)), R"({"type":6,"value":-7})");
   EXPECT_EQ(Print(EncodeItem(&l)), R"({"type":8,"value":9007199254740993})");

@@ -37,9 +37,7 @@ class SimDevice final : public CorvelDeviceEngine {
   int GetSpeakerVolume(uint32_t& volume) override {
     return GetUnsigned("Device.GetSpeakerVolume", volume);
   }
-  int SetMicrophoneVolume(int volume) override {
-    return Set("Device.SetMicrophoneVolume", volume);
-  }
+  int SetMicrophoneVolume(int volume) override { return Set("Device.SetMicrophoneVolume", volume); }
   int GetMicrophoneVolume(uint32_t& volume) override {
     return GetUnsigned("Device.GetMicrophoneVolume", volume);
   }
@@ -80,9 +78,7 @@ class SimDevice final : public CorvelDeviceEngine {
  private:
   int Plain(const char* op) { return Call(op, Args({}), owner_).code; }
   int Set(const char* op, int value) { return Call(op, Args({MakeInt(value)}), owner_).code; }
-  int SetBool(const char* op, bool value) {
-    return Call(op, Args({MakeBool(value)}), owner_).code;
-  }
+  int SetBool(const char* op, bool value) { return Call(op, Args({MakeBool(value)}), owner_).code; }
   int GetUnsigned(const char* op, uint32_t& out) {
     const Reply reply = Call(op, Args({}), owner_);
     out = static_cast<uint32_t>(reply.OutInt());
@@ -122,9 +118,8 @@ class SimLive final : public corvel::CorvelLiveEngine {
 
   int Release() override { return Plain("Live.Release"); }
   int EnterRoom(const corvel::EnterRoomConfig* config) override {
-    const Reply reply =
-        Call("Live.EnterRoom",
-             Args({config != nullptr ? ConfigToJson(*config) : cJSON_CreateNull()}));
+    const Reply reply = Call(
+        "Live.EnterRoom", Args({config != nullptr ? ConfigToJson(*config) : cJSON_CreateNull()}));
     if (reply.code >= 0 && config != nullptr) ClassroomEnterRoom(*config);
     return reply.code;
   }
@@ -146,8 +141,8 @@ class SimLive final : public corvel::CorvelLiveEngine {
   }
   int Reserved1() override { return Plain("Live.Reserved1"); }
   int SendChatMessage(const std::string& userId, const std::string& text, int type) override {
-    const Reply reply = Call("Live.SendChatMessage",
-                             Args({MakeString(userId), MakeString(text), MakeInt(type)}));
+    const Reply reply =
+        Call("Live.SendChatMessage", Args({MakeString(userId), MakeString(text), MakeInt(type)}));
     if (reply.code >= 0) ClassroomChat(userId, text, type);
     return reply.code;
   }
@@ -161,8 +156,9 @@ class SimLive final : public corvel::CorvelLiveEngine {
   int Reserved3() override { return Plain("Live.Reserved3"); }
   int Reserved4() override { return Plain("Live.Reserved4"); }
   int SyncStroke(const corvel::Point* points, int count, int a, int b) override {
-    const Reply reply = Call("Live.SyncStroke", Args({PointsToJson(points, count), MakeInt(count),
-                                                      MakeInt(a), MakeInt(b)}));
+    const Reply reply =
+        Call("Live.SyncStroke",
+             Args({PointsToJson(points, count), MakeInt(count), MakeInt(a), MakeInt(b)}));
     if (reply.code >= 0) ClassroomStroke(points, count, a, b);
     return reply.code;
   }

@@ -1,6 +1,7 @@
 // The simulated engine driven as kv_client and a host drive it: through engine.h and the control
 // interface, with fake callbacks standing in for kv_client's.
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -90,16 +91,19 @@ class FakeCallback : public corvel::CorvelCallback {
 class FakeMedia : public corvel::CorvelMediaCallBack {
  public:
   uint32_t blockCount = 0;
-  uint32_t planarChecksum = 0;
+  std::atomic<int> frameCount{0};
+  std::atomic<int32_t> lastStream{-1};
 
   int OnMediaReserved0() override { return 5; }
   int OnVideoData(int32_t, const uint8_t* data, int32_t count, int32_t, int32_t, int32_t,
                   int32_t) override {
     return count > 0 ? data[count - 1] : -1;
   }
-  int OnGetVideoData(int32_t, int32_t width, int32_t height, int32_t, const uint8_t* y,
+  int OnGetVideoData(int32_t stream, int32_t width, int32_t height, int32_t, const uint8_t* y,
                      int32_t yStride, const uint8_t*, int32_t, const uint8_t*, int32_t) override {
     if (width <= 0 || height <= 0) return -1;
+    ++frameCount;
+    lastStream = stream;
     return y[(height - 1) * yStride + width - 1];
   }
   void OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
@@ -126,13 +130,14 @@ class FakeMedia : public corvel::CorvelMediaCallBack {
 
 class FakeStorage : public corvel::CorvelStorageCallback {
  public:
+  std::atomic<int> segments{0};
   int GetStorageData(const std::string& key, std::vector<uint8_t>& out) override {
+    if (key.rfind("segment-", 0) == 0) ++segments;
     if (key != "k") return -1;
     out = {1, 2, 3};
     return 0;
   }
-  int SetStorageData(const std::string& key, const uint8_t* data, int length,
-                     int status) override {
+  int SetStorageData(const std::string& key, const uint8_t* data, int length, int status) override {
     stored = key + ":" + std::string(reinterpret_cast<const char*>(data), length) + ":" +
              std::to_string(status);
     return 0;
@@ -234,7 +239,8 @@ TEST_F(EngineTest, EmitRunsOnAnEngineThreadAndWaits) {
 // Records built from JSON reach the callback intact.
 TEST_F(EngineTest, EmitBuildsRecords) {
   engine->SetCallback(&callback);
-  Control(R"({"sim":"emit","event":"OnChatMessage","args":[7,{"text":"hi","sender":{"name":"T"}}]})");
+  Control(
+      R"({"sim":"emit","event":"OnChatMessage","args":[7,{"text":"hi","sender":{"name":"T"}}]})");
   EXPECT_EQ(callback.lastChat, "hi/T");
   Control(R"({"sim":"emit","event":"OnSyncStroke","args":[{"generate":70000}]})");
   EXPECT_EQ(callback.strokeCount, 70000);
@@ -254,9 +260,9 @@ TEST_F(EngineTest, EmitGeneratesFrames) {
   // Packed: 300 bytes, the last is 299 mod 251.
   EXPECT_EQ(Control(R"({"sim":"emit","event":"OnVideoData","args":[0,300,20,10,0,0]})"),
             R"({"emit":"OnVideoData","result":48})");
-  EXPECT_NE(Control(R"({"sim":"emit","event":"OnVideoData","args":[0,100000000,2,2,0,0]})")
-                .find("error"),
-            std::string::npos);
+  EXPECT_NE(
+      Control(R"({"sim":"emit","event":"OnVideoData","args":[0,100000000,2,2,0,0]})").find("error"),
+      std::string::npos);
 }
 
 // Loopback blocks are queued in the engine's block layout and the mixed samples come back.
@@ -313,6 +319,35 @@ TEST_F(EngineTest, ClassroomEchoesChat) {
   Control(R"({"sim":"wait"})");
   EXPECT_EQ(callback.lastChat, "hello/Me (5)");
   EXPECT_EQ(live->QuitRoom(), 0);
+}
+
+// The classroom camera sends frames on stream 0 until it is stopped; playback fetches stored
+// data through the registered storage callback and shows frames on stream 1000.
+TEST_F(EngineTest, ClassroomVideoAndPlaybackRunUntilStopped) {
+  engine->SetMediaCallback(&media);
+  engine->SetCallback(&callback);
+  Control(R"({"sim":"classroom","on":true})");
+  corvel::CorvelLiveEngine* live = corvel::CorvelLiveEngine::GetInterface(engine);
+  EXPECT_EQ(live->BeginSendVideo(0), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(live->StopSendVideo(), 0);
+  const int sent = media.frameCount.load();
+  EXPECT_GE(sent, 2);
+  EXPECT_EQ(media.lastStream.load(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(media.frameCount.load(), sent);
+
+  corvel::CorvelOfflinePlayEngine* offline = corvel::CorvelOfflinePlayEngine::GetInterface(engine);
+  offline->SetStorageCallback(&storage);
+  corvel::EnterRoomConfig config;
+  EXPECT_EQ(offline->OpenMedia(&config), 0);
+  EXPECT_EQ(offline->Play(0), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(offline->Pause(0), 0);
+  EXPECT_GT(offline->GetPosition(), 0);
+  EXPECT_EQ(media.lastStream.load(), 1000);
+  EXPECT_GE(storage.segments.load(), 1);
+  EXPECT_EQ(offline->CloseMedia(), 0);
 }
 
 }  // namespace

@@ -25,11 +25,12 @@ TEST(RecordsTest, ConfigJsonHasEveryFieldInOrder) {
   config.logLevel = 4096;
   Json json(ConfigToJson(config));
 
-  const char* const keys[] = {"roomId", "roomType", "userId", "userType", "reserved0", "reserved1",
-                              "signature", "sess", "versionSet", "appVersion", "reservedText0",
-                              "reservedText1", "lossRate", "jitter", "switchThreshold", "servers",
-                              "backupServers", "reserved2", "reservedText2", "flag0", "flag1",
-                              "logLevel"};
+  const char* const keys[] = {"roomId",        "roomType",   "userId",          "userType",
+                              "reserved0",     "reserved1",  "signature",       "sess",
+                              "versionSet",    "appVersion", "reservedText0",   "reservedText1",
+                              "lossRate",      "jitter",     "switchThreshold", "servers",
+                              "backupServers", "reserved2",  "reservedText2",   "flag0",
+                              "flag1",         "logLevel"};
   const cJSON* member = json->child;
   for (const char* key : keys) {
     ASSERT_NE(member, nullptr) << key;

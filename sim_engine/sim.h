@@ -62,9 +62,9 @@ class Sim {
   static Sim& Get();
 
   State state;
-  EngineThread events;     // scripted events and classroom replies, in order
-  Ticker video;            // classroom: the camera test pattern (stream 0)
-  Ticker playback;         // classroom: a playing medium (stream 1000, stored-data requests)
+  EngineThread events;  // scripted events and classroom replies, in order
+  Ticker video;         // classroom: the camera test pattern (stream 0)
+  Ticker playback;      // classroom: a playing medium (stream 1000, stored-data requests)
 
   std::atomic<corvel::CorvelEngine*> engine{nullptr};
   std::atomic<corvel::CorvelCallback*> callback{nullptr};
