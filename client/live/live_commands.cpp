@@ -63,7 +63,7 @@ void PublishKeynote(Live& live, MessageFromCpp& m) {
 // Reads a number member of a point object; anything else keeps the point's initial value.
 void ReadCoordinate(const cJSON* point, const char* key, float& out) {
   const cJSON* value = cJSON_GetObjectItemCaseSensitive(point, key);
-  if (cJSON_IsNumber(value)) out = static_cast<float>(value->valuedouble);
+  if (cJSON_IsNumber(value)) out = ClampToFloat(value->valuedouble);
 }
 
 // The result is 0 at once; the engine call runs later on the host's core thread, which then owns

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <limits>
 
 #include <json/json.h>
 
@@ -43,7 +44,7 @@ uint32_t ToUInt(const Json::Value* value, uint32_t fallback) {
 
 float ToFloat(const Json::Value* value, float fallback) {
   if (value == nullptr || !value->isConvertibleTo(Json::realValue)) return fallback;
-  return value->asFloat();
+  return ClampToFloat(value->asDouble());
 }
 
 std::string ToString(const Json::Value* value, const char* fallback) {
@@ -145,6 +146,15 @@ QuestionArgs ParseMyAnswer(const char* text) {
   args.type = ToInt(Member(&root, "questionId"), 0);
   CopyOptions(Member(&root, "selectedOptions"), args);
   return args;
+}
+
+float ClampToFloat(double value) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (value > kMax && value <= std::numeric_limits<double>::max()) return static_cast<float>(kMax);
+  if (value < -kMax && value >= -std::numeric_limits<double>::max()) {
+    return -static_cast<float>(kMax);
+  }
+  return static_cast<float>(value);
 }
 
 void CopyTextField(const std::string& text, char* field, size_t size) {

@@ -28,6 +28,10 @@ struct QuestionArgs {
 QuestionArgs ParseAddQuestion(const char* text);
 QuestionArgs ParseMyAnswer(const char* text);
 
+// `value` as a float; values beyond float's range become its largest finite value of that sign
+// (a plain conversion would be undefined there). Infinities and NaN pass through.
+float ClampToFloat(double value);
+
 // Copies `text` into the zero-filled `field` of `size` bytes, always leaving a terminator. A text
 // that does not fit is cut before the first UTF-8 character that would not fit whole.
 void CopyTextField(const std::string& text, char* field, size_t size);

@@ -1,6 +1,7 @@
 #include "live/live_config.h"
 
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -181,6 +182,15 @@ TEST(EnterRoomConfig, WrongTypesNeverThrow) {
   EXPECT_EQ(c.roomId, 1);
   EXPECT_EQ(c.userType, 3);
   EXPECT_EQ(c.appVersion, "3");
+}
+
+// A loss rate beyond float's range saturates instead of converting out of range.
+TEST(EnterRoomConfig, HugeLossRateSaturates) {
+  const EnterRoomConfig c =
+      ParseEnterRoomConfig(R"({"server":{"multiAudioThreshold":{"lossrate":1e300}}})");
+  EXPECT_EQ(c.lossRate, std::numeric_limits<float>::max());
+  EXPECT_EQ(corvel_client::ClampToFloat(-1e300), -std::numeric_limits<float>::max());
+  EXPECT_EQ(corvel_client::ClampToFloat(0.25), 0.25f);
 }
 
 // Overlong "sess" and "signature" are cut to fit with their terminator, never mid-character.
