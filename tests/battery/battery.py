@@ -157,6 +157,7 @@ def run(args):
 
     def feed():
         try:
+            process.stdin.write(json.dumps({"host": "memory"}).encode() + b"\n")
             for _ in range(args.passes):
                 for line in lines:
                     process.stdin.write(line.encode() + b"\n")
@@ -199,10 +200,11 @@ def run(args):
         problems.append("error output:\n" + stderr[-4000:])
     if answered != len(expected_calls):
         problems.append(f"{answered} of {len(expected_calls)} commands answered")
-    if len(memory) != args.passes:
+    if len(memory) != args.passes + 1:
         problems.append(f"{len(memory)} memory reports for {args.passes} passes")
-    heap = [m.get("heapBytes", -1) for m in memory]
-    resident = [m.get("residentBytes", -1) for m in memory]
+    start = memory[0] if memory else {}
+    heap = [m.get("heapBytes", -1) for m in memory[1:]]
+    resident = [m.get("residentBytes", -1) for m in memory[1:]]
     grown = heap[-1] - heap[0] if len(heap) >= 2 and min(heap) >= 0 else None
     if grown is None and len(heap) >= 2:
         problems.append("the heap cannot be measured on this platform")
@@ -217,8 +219,10 @@ def run(args):
         "answered": answered,
         "otherLines": extra,
         "seconds": round(elapsed, 1),
-        "heapSource": memory[0].get("heapSource") if memory else None,
+        "heapSource": start.get("heapSource"),
+        "heapBytesAtStart": start.get("heapBytes"),
         "heapBytesAfterPass": heap,
+        "residentBytesAtStart": start.get("residentBytes"),
         "residentBytesAfterPass": resident,
         "heapGrowthFirstToLast": grown,
         "problems": problems,
