@@ -895,7 +895,7 @@ void Event(Input& in) {
     case 12: {
       corvel::MediaInfo info;
       info.value = in.I64();
-      for (uint32_t k = in.Pick(4) == 0 ? in.Below(100000) : in.Pick(8); k > 0; --k) {
+      for (uint32_t k = in.Pick(16) == 0 ? in.Below(5000) : in.Pick(8); k > 0; --k) {
         info.samples.push_back({in.I64(), in.I32()});
       }
       info.p = in.I32();
