@@ -54,7 +54,7 @@ add_test(NAME uninstall.imports
                  ${CMAKE_OBJDUMP} $<TARGET_FILE:uninstall>)
 set_tests_properties(uninstall.imports PROPERTIES LABELS "e2e")
 
-foreach(suite full hostile)
+foreach(suite full hostile-a hostile-b)
   add_test(NAME uninstall.e2e.${suite}
            COMMAND bash "${kv_uninstall_dir}/tests/e2e.sh" ${suite} "${CMAKE_BINARY_DIR}/bin"
                    "${CMAKE_SOURCE_DIR}")

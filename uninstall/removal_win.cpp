@@ -75,6 +75,15 @@ std::wstring Environment(const wchar_t* name) {
   return (n > 0 && n < kPathChars) ? std::wstring(buf) : std::wstring();
 }
 
+// Removes a junction or symbolic link itself (a folder link like an empty folder); when that is
+// refused, the link is registered for removal at restart. Its target is never touched.
+bool RemoveLink(const std::wstring& path, DWORD attributes) {
+  const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str())
+                                                               : ::DeleteFileW(path.c_str());
+  if (!removed) DeleteAtRestart(path);
+  return removed != FALSE;
+}
+
 void DeleteFileIfPresent(const std::wstring& path) {
   if (::PathFileExistsW(path.c_str())) ::DeleteFileW(path.c_str());
 }
@@ -134,8 +143,7 @@ bool DeleteFolderTree(const std::wstring& path) {
   if (path.size() <= 3) return false;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    // A junction or symbolic link: remove the link only, the folder it points to is not ours.
-    return ::RemoveDirectoryW(path.c_str()) || ::DeleteFileW(path.c_str());
+    return RemoveLink(path, attributes);
   }
   {
     WIN32_FIND_DATAW found = {};
@@ -144,7 +152,9 @@ bool DeleteFolderTree(const std::wstring& path) {
       do {
         if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
         const std::wstring child = path + L"\\" + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          RemoveLink(child, found.dwFileAttributes);  // never entered: its target is not ours
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           DeleteFolderTree(child);
         } else if (!::DeleteFileW(child.c_str())) {
           DeleteAtRestart(child);
@@ -153,6 +163,21 @@ bool DeleteFolderTree(const std::wstring& path) {
     }
   }
   return ::RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+bool ContainsLink(const std::wstring& path) {
+  WIN32_FIND_DATAW found = {};
+  UniqueFindHandle search(::FindFirstFileW(FindPattern(path).c_str(), &found));
+  if (!search) return false;
+  do {
+    if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        ContainsLink(path + L"\\" + found.cFileName)) {
+      return true;
+    }
+  } while (::FindNextFileW(search.get(), &found));
+  return false;
 }
 
 ProtectedFolders ProtectedFoldersOfThisMachine() {

@@ -25,6 +25,9 @@ bool TerminateProcessByPath(const std::wstring& path);
 // never entered. Returns whether the folder itself was removed.
 bool DeleteFolderTree(const std::wstring& path);
 
+// True when the tree below `path` holds a junction or symbolic link (links are not entered).
+bool ContainsLink(const std::wstring& path);
+
 // The folders of this machine and user that an installation folder must never be or contain.
 ProtectedFolders ProtectedFoldersOfThisMachine();
 

@@ -96,8 +96,12 @@ void UninstallContext::WriteSelfDeleteScript() {
   const DWORD n = ::GetTempPathW(MAX_PATH, temp);
   if (n == 0 || n >= MAX_PATH) return;
   const std::wstring scriptPath = std::wstring(temp) + uninstall::kScriptFileName;
-  const bool removeFolder = uninstall::SameFolder(uninstall::FolderOf(module), installDir_) &&
-                            uninstall::IsRemovableInstallFolder(installDir_);
+  // The script's recursive del and rd may follow links (some command processors do), so a folder
+  // that still holds one is left in place; only the uninstaller file goes.
+  const std::wstring folder = uninstall::FolderOf(module);
+  const bool removeFolder = uninstall::SameFolder(folder, installDir_) &&
+                            uninstall::IsRemovableInstallFolder(installDir_) &&
+                            !uninstall::ContainsLink(folder);
   const std::wstring script = uninstall::BuildSelfDeleteScript(module, scriptPath, removeFolder);
 
   // Sized from the conversion's own length query, so a long script is never cut.

@@ -27,7 +27,8 @@ class UninstallContext : public uninstall::IUninstallSteps {
   void RemoveUpdateTask() override;
 
   // Writes the hidden self-deleting script into the temporary folder and starts it. The script
-  // removes the uninstaller's folder only when that folder is the (guarded) installation folder.
+  // removes the uninstaller's folder only when that folder is the (guarded) installation folder
+  // and holds no link.
   void WriteSelfDeleteScript();
 
   Edition edition() const { return edition_; }
