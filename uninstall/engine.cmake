@@ -45,6 +45,7 @@ add_executable(kv_dummy_client WIN32 ${kv_uninstall_dir}/tests/dummy_client.cpp)
 target_link_options(kv_dummy_client PRIVATE -municode)
 add_executable(kv_uitool ${kv_uninstall_dir}/tests/uitool.cpp)
 target_compile_options(kv_uitool PRIVATE -finput-charset=UTF-8)
+target_include_directories(kv_uitool PRIVATE ${kv_uninstall_dir})
 target_link_options(kv_uitool PRIVATE -municode)
 target_link_libraries(kv_uitool PRIVATE ole32 oleaut32 psapi user32 advapi32)
 

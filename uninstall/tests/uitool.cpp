@@ -22,7 +22,12 @@
 #include <cwchar>
 #include <string>
 
+#include "unique_handle.h"
+
 namespace {
+
+using uninstall::UniqueFileHandle;
+using uninstall::UniqueHandle;
 
 constexpr wchar_t kCaption[] = L"Kovra";
 constexpr wchar_t kConfirmText[] = L"您确认卸载KovraPravik？";
@@ -100,8 +105,8 @@ int Finish(const std::wstring& how) {
   if (dlg == nullptr) return Fail("no main dialog");
   DWORD pid = 0;
   ::GetWindowThreadProcessId(dlg, &pid);
-  HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-  if (process == nullptr) return Fail("cannot open the dialog's process");
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+  if (!process) return Fail("cannot open the dialog's process");
   if (how == L"idok") {
     ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
   } else {
@@ -123,10 +128,11 @@ int Finish(const std::wstring& how) {
     if (!SurvivesCloseRequests(dlg)) return Fail("finished page closed by Esc/Alt+F4");
     if (!Click(::GetDlgItem(dlg, how == L"close" ? 1004 : 1003))) return Fail("click failed");
   }
-  if (::WaitForSingleObject(process, 20000) != WAIT_OBJECT_0) return Fail("process did not end");
+  if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
+    return Fail("process did not end");
+  }
   DWORD code = 0;
-  ::GetExitCodeProcess(process, &code);
-  ::CloseHandle(process);
+  ::GetExitCodeProcess(process.get(), &code);
   std::printf("exit code %lu\n", static_cast<unsigned long>(code));
   return 0;
 }
@@ -143,23 +149,20 @@ int NoWindow(DWORD seconds) {
 }
 
 bool Running(const std::wstring& path) {
-  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return false;
+  UniqueFileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) return false;
   bool found = false;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = ::Process32FirstW(snap, &entry); more && !found;
-       more = ::Process32NextW(snap, &entry)) {
-    HANDLE p =
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
-    if (p == nullptr) continue;
+  for (BOOL more = ::Process32FirstW(snap.get(), &entry); more && !found;
+       more = ::Process32NextW(snap.get(), &entry)) {
+    UniqueHandle p(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
+    if (!p) continue;
     wchar_t name[MAX_PATH] = {};
-    if (::GetModuleFileNameExW(p, nullptr, name, MAX_PATH) > 0 && _wcsicmp(name, path.c_str()) == 0) {
-      found = true;
-    }
-    ::CloseHandle(p);
+    found = ::GetModuleFileNameExW(p.get(), nullptr, name, MAX_PATH) > 0 &&
+            _wcsicmp(name, path.c_str()) == 0;
   }
-  ::CloseHandle(snap);
   return found;
 }
 
@@ -225,16 +228,15 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"no-window" && argc > 2) return NoWindow(DWORD(_wtoi(argv[2])));
   if (command == L"running" && argc > 2) return Running(argv[2]) ? 0 : 1;
   if (command == L"hold-file" && argc > 3) {
-    HANDLE f = ::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return Fail("cannot open file");
+    UniqueFileHandle f(
+        ::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) return Fail("cannot open file");
     ::Sleep(DWORD(_wtoi(argv[3])) * 1000);
-    ::CloseHandle(f);
     return 0;
   }
   if (command == L"hold-mutex" && argc > 3) {
-    HANDLE m = ::CreateMutexW(nullptr, FALSE, argv[2]);
+    UniqueHandle m(::CreateMutexW(nullptr, FALSE, argv[2]));
     ::Sleep(DWORD(_wtoi(argv[3])) * 1000);
-    ::CloseHandle(m);
     return 0;
   }
   if (command == L"task-create" && argc > 2) return Task(true, argv[2]);

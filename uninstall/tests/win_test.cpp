@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <string>
 
+#include "edition.h"
 #include "removal_win.h"
 #include "rules.h"
+#include "uninstall_context.h"
 
 namespace {
 
@@ -103,6 +106,57 @@ TEST(TerminateProcessByPath, UnrelatedPathEndsNothing) {
 // Catches a missing task reported as deleted.
 TEST(ScheduledTask, MissingTaskIsNotDeleted) {
   EXPECT_FALSE(DeleteScheduledTask(L"KovraTaskThatDoesNotExist"));
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+void SetValue(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+  ASSERT_EQ(::SHSetValueW(root, path.c_str(), name, REG_SZ, text.c_str(),
+                          DWORD((text.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+// Catches the location read from the wrong view or key, or a stale value kept when it is empty.
+TEST(UninstallContextRegistry, LoadInstallLocation) {
+  const std::wstring key = UninstallKeyPath(Student, IsWow64());
+  UninstallContext& context = UninstallContext::Instance();
+  SetValue(HKEY_LOCAL_MACHINE, key, L"InstallLocation", L"C:\\Program Files\\Kovra\\Kp");
+  context.SetForTest(Teacher, L"");
+  context.LoadInstallLocation();
+  EXPECT_EQ(context.edition(), Student);
+  EXPECT_EQ(context.installDir(), L"C:\\Program Files\\Kovra\\Kp");
+  SetValue(HKEY_LOCAL_MACHINE, key, L"InstallLocation", L"");
+  context.LoadInstallLocation();
+  EXPECT_EQ(context.installDir(), L"");
+  ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+  context.SetForTest(Student, L"x");
+  context.LoadInstallLocation();
+  EXPECT_EQ(context.installDir(), L"");
+}
+
+// Catches the URL-protocol parents removed, or the other edition's command key taken.
+TEST(UninstallContextRegistry, RemovesOnlyTheEditionsKeys) {
+  const bool wow64 = IsWow64();
+  const std::wstring uninstallKey = UninstallKeyPath(Student, wow64);
+  const std::wstring mine = UrlProtocolCommandKey(Student, wow64);
+  const std::wstring other = UrlProtocolCommandKey(Teacher, wow64);
+  SetValue(HKEY_LOCAL_MACHINE, uninstallKey, L"InstallLocation", L"C:\\K");
+  SetValue(HKEY_CLASSES_ROOT, mine, nullptr, L"a");
+  SetValue(HKEY_CLASSES_ROOT, mine + L"\\deeper", nullptr, L"a");
+  SetValue(HKEY_CLASSES_ROOT, other, nullptr, L"b");
+  UninstallContext::Instance().SetForTest(Student, L"C:\\K");
+  UninstallContext::Instance().RemoveRegistryEntries();
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, mine));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FolderOf(mine)));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, other));
+  ::SHDeleteKeyW(HKEY_CLASSES_ROOT, L"qpx");
+  ::SHDeleteKeyW(HKEY_CLASSES_ROOT, L"qpxt");
 }
 
 // Catches a version record left empty.
