@@ -49,9 +49,10 @@ target_include_directories(kv_uitool PRIVATE ${kv_uninstall_dir})
 target_link_options(kv_uitool PRIVATE -municode)
 target_link_libraries(kv_uitool PRIVATE ole32 oleaut32 psapi user32 advapi32)
 
+# The interpreter by path: as an executable target the cross build would run it under Wine.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME uninstall.imports
-         COMMAND Python3::Interpreter "${kv_uninstall_dir}/tests/check_imports.py"
+         COMMAND "${Python3_EXECUTABLE}" "${kv_uninstall_dir}/tests/check_imports.py"
                  ${CMAKE_OBJDUMP} $<TARGET_FILE:uninstall>)
 set_tests_properties(uninstall.imports PROPERTIES LABELS "e2e")
 
