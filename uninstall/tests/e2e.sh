@@ -251,17 +251,32 @@ suite_full() {
   check "nothing else lost${lost:+: $lost}" [ -z "$lost" ]
   stop_all
 
-  note "the default command quits with 1 and writes no script"
+  note "a copy finding the uninstaller mutex held gives up after a bounded wait, silently"
   make_install "$inst"
-  (cd "$C" && wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1) &
+  cp "$work/bin/uninstall.exe" "$idir/Uninstall_NEW.exe"
+  wine "$tool" hold-mutex 'Global\KovraSetup_Unistall' 15 </dev/null >/dev/null 2>&1 &
+  local holder=$!
+  sleep 1
+  local t0=$SECONDS
+  (cd "$C" && timeout 14 wine "$inst\\Uninstall_NEW.exe" </dev/null >/dev/null 2>&1)
+  local rc=$? waited=$((SECONDS - t0))
+  check "copy exits 0 after giving up (rc $rc)" [ "$rc" = 0 ]
+  check "copy waited a bounded time (${waited}s)" test "$waited" -ge 4 -a "$waited" -le 10
+  kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+
+  note "a copy waits for the mutex hand-over, runs without asking; the default command quits 1"
+  wine "$tool" hold-mutex 'Global\KovraSetup_Unistall' 2 </dev/null >/dev/null 2>&1 &
+  holder=$!
+  sleep 0.5
+  (cd "$C" && wine "$inst\\Uninstall_NEW.exe" </dev/null >/dev/null 2>&1) &
   first=$!
-  w "$tool" confirm-ok | grep -q answered || fail "idok: no confirmation box"
   local out; out=$(w "$tool" finish idok)
-  check "default command exit code 1 ($out)" [ "$(echo "$out" | tr -d '\r')" = "exit code 1" ]
+  check "dialog after hand-over, exit code 1 ($out)" [ "$(echo "$out" | tr -d '\r')" = "exit code 1" ]
   wait "$first"
+  wait "$holder" 2>/dev/null
   sleep 1
   check "no script written" [ ! -e "$temp_bat" ]
-  check "copy left in place" [ -e "$idir/uninstall_new.exe" ]
+  check "copy left in place" [ -e "$idir/Uninstall_NEW.exe" ]
 }
 
 suite_hostile_a() {
