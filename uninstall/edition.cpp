@@ -13,7 +13,8 @@ constexpr EditionNames kEditions[] = {
      L"卸载KovraPravik助教版"},
 };
 
-constexpr const wchar_t* kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const wchar_t* kUninstallRoot =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr const wchar_t* kUninstallRootWow64 =
     L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 

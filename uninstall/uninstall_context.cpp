@@ -105,8 +105,8 @@ void UninstallContext::WriteSelfDeleteScript() {
   const std::wstring script = uninstall::BuildSelfDeleteScript(module, scriptPath, removeFolder);
 
   // Sized from the conversion's own length query, so a long script is never cut.
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, script.c_str(), int(script.size()), nullptr,
-                                          0, nullptr, nullptr);
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, script.c_str(), int(script.size()), nullptr, 0,
+                                          nullptr, nullptr);
   if (bytes <= 0) return;
   std::vector<char> converted(static_cast<size_t>(bytes));
   if (::WideCharToMultiByte(CP_ACP, 0, script.c_str(), int(script.size()), converted.data(), bytes,

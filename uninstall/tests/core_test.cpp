@@ -133,9 +133,9 @@ TEST(LoopRules, CenterInWorkArea) {
 
 // Catches any change of the script's eleven lines, its CR LF ends or a line end after the last.
 TEST(SelfDeleteScript, ElevenLinesByteForByte) {
-  const std::wstring script = BuildSelfDeleteScript(
-      L"C:\\Program Files\\Kovra\\uninstall_new.exe",
-      L"C:\\users\\u\\Temp\\delKovraUninstall.bat", true);
+  const std::wstring script =
+      BuildSelfDeleteScript(L"C:\\Program Files\\Kovra\\uninstall_new.exe",
+                            L"C:\\users\\u\\Temp\\delKovraUninstall.bat", true);
   const std::wstring expected =
       L"set num=0\r\n"
       L":kovradel\r\n"
@@ -226,8 +226,8 @@ TEST(PathGuard, RefusesNonLocalOrIndirectPaths) {
 TEST(PathGuard, AllowsOrdinaryInstallFolders) {
   const ProtectedFolders m = Machine();
   for (const wchar_t* dir :
-       {L"C:\\Program Files\\Kovra\\KovraPravik", L"C:\\Program Files (x86)\\Kovra",
-        L"D:\\Kovra", L"C:\\users\\bob\\AppData\\Local\\Kovra\\", L"C:\\a%num%b",
+       {L"C:\\Program Files\\Kovra\\KovraPravik", L"C:\\Program Files (x86)\\Kovra", L"D:\\Kovra",
+        L"C:\\users\\bob\\AppData\\Local\\Kovra\\", L"C:\\a%num%b",
         L"C:\\Users\\bob\\Documents\\Kovra", L"C:\\Windows2"}) {
     EXPECT_EQ(CheckInstallFolder(dir, m), GuardVerdict::kAllowed);
   }

@@ -168,8 +168,8 @@ bool Running(const std::wstring& path) {
 
 // Task Scheduler 2.0 root folder, connected; null on failure.
 ITaskFolder* RootFolder(ITaskService** service) {
-  if (FAILED(::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                kIidTaskService, reinterpret_cast<void**>(service)))) {
+  if (FAILED(::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
+                                reinterpret_cast<void**>(service)))) {
     return nullptr;
   }
   VARIANT empty;
@@ -228,8 +228,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"no-window" && argc > 2) return NoWindow(DWORD(_wtoi(argv[2])));
   if (command == L"running" && argc > 2) return Running(argv[2]) ? 0 : 1;
   if (command == L"hold-file" && argc > 3) {
-    UniqueFileHandle f(
-        ::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFileHandle f(::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f) return Fail("cannot open file");
     ::Sleep(DWORD(_wtoi(argv[3])) * 1000);
     return 0;

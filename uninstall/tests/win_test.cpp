@@ -159,6 +159,16 @@ TEST(UninstallContextRegistry, RemovesOnlyTheEditionsKeys) {
   ::SHDeleteKeyW(HKEY_CLASSES_ROOT, L"qpxt");
 }
 
+// Catches a failed WOW64 detection, which would send every registry step to the wrong view. Only
+// meaningful in a 64-bit prefix (the wow64 test sets KV_EXPECT_WOW64).
+TEST(Wow64, DetectedWhereExpected) {
+  if (::GetEnvironmentVariableW(L"KV_EXPECT_WOW64", nullptr, 0) == 0) {
+    GTEST_SKIP() << "32-bit prefix";
+  }
+  EXPECT_TRUE(IsWow64());
+  EXPECT_EQ(UninstallKeyPath(Student, IsWow64()).rfind(L"SOFTWARE\\Wow6432Node\\", 0), 0u);
+}
+
 // Catches a version record left empty.
 TEST(OsVersion, FillsMajorVersion) {
   OSVERSIONINFOW v = {};

@@ -39,8 +39,7 @@ class CDialogImpl {
     }
     if (self == nullptr) return FALSE;
     LRESULT result = 0;
-    const bool handled =
-        static_cast<T*>(self)->ProcessWindowMessage(hwnd, msg, wp, lp, result);
+    const bool handled = static_cast<T*>(self)->ProcessWindowMessage(hwnd, msg, wp, lp, result);
     if (msg == WM_NCDESTROY) {
       ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
       self->m_hWnd = nullptr;

@@ -102,9 +102,9 @@ LRESULT CMainDlg::OnInitDialog() {
 
   // 2. Icons.
   const HINSTANCE instance = g_module.instance();
-  bigIcon_.reset(static_cast<HICON>(
-      ::LoadImageW(instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON,
-                   ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
+  bigIcon_.reset(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXICON),
+                                                 ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   smallIcon_.reset(static_cast<HICON>(::LoadImageW(
       instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
@@ -195,7 +195,7 @@ bool CMainDlg::OnNcHitTest(LPARAM lp, LRESULT& result) {
   ::ScreenToClient(m_hWnd, &pt);
   const HWND child = ::ChildWindowFromPoint(m_hWnd, pt);
   if (child != nullptr && child != m_hWnd) return false;  // the control gets the mouse
-  result = HTCAPTION;  // the background drags the window
+  result = HTCAPTION;                                     // the background drags the window
   return true;
 }
 
