@@ -111,6 +111,23 @@ int Finish(const std::wstring& how) {
     ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
   } else {
     if (::IsWindowEnabled(::GetDlgItem(dlg, 1004))) return Fail("close button enabled early");
+    const LONG_PTR style = ::GetWindowLongPtrW(dlg, GWL_STYLE);
+    if ((style & WS_CAPTION) != 0 || (style & WS_MINIMIZEBOX) == 0) {
+      return Fail("caption not removed or minimise box missing");
+    }
+    if (TextOf(::GetDlgItem(dlg, 1002)).rfind(L"%", 0) != 0) return Fail("percentage text");
+    // Drag to move: the background answers HTCAPTION, a control does not.
+    POINT background = {5, 100};
+    ::ClientToScreen(dlg, &background);
+    RECT label = {};
+    ::GetWindowRect(::GetDlgItem(dlg, 1000), &label);
+    DWORD_PTR hit = 0;
+    ::SendMessageTimeoutW(dlg, WM_NCHITTEST, 0, MAKELPARAM(background.x, background.y),
+                          SMTO_ABORTIFHUNG, 5000, &hit);
+    if (hit != HTCAPTION) return Fail("background does not drag the window");
+    ::SendMessageTimeoutW(dlg, WM_NCHITTEST, 0, MAKELPARAM(label.left + 2, label.top + 2),
+                          SMTO_ABORTIFHUNG, 5000, &hit);
+    if (hit == HTCAPTION) return Fail("a control drags the window");
     if (!SurvivesCloseRequests(dlg)) return Fail("progress page closed by Esc/Alt+F4");
     const DWORD start = ::GetTickCount();
     while (!Visible(dlg, 1003)) {
