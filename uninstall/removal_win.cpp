@@ -309,6 +309,19 @@ bool GetOsVersion(OSVERSIONINFOW* record) {
   return true;
 }
 
+std::string ToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), nullptr, 0,
+                                          nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string converted(static_cast<size_t>(bytes), '\0');
+  if (::WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), converted.data(), bytes,
+                            nullptr, nullptr) != bytes) {
+    return {};
+  }
+  return converted;
+}
+
 bool RunProgram(const std::wstring& path) {
   std::wstring commandLine = L"\"" + path + L"\"";
   STARTUPINFOW startup = {};

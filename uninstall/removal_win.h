@@ -46,6 +46,10 @@ bool DeleteLegacyScheduledTask(const wchar_t* name);
 // Fills `record` with the system version (size 276); always true.
 bool GetOsVersion(OSVERSIONINFOW* record);
 
+// `text` in the system's ANSI code page, sized from the conversion's own length query (never
+// cut); empty when the conversion fails.
+std::string ToAnsi(const std::wstring& text);
+
 // Starts `path` without waiting (command line: the path in double quotes); true on success.
 bool RunProgram(const std::wstring& path);
 

@@ -7,7 +7,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <vector>
+#include <string>
 
 #include "removal_win.h"
 #include "rules.h"
@@ -104,23 +104,16 @@ void UninstallContext::WriteSelfDeleteScript() {
                             !uninstall::ContainsLink(folder);
   const std::wstring script = uninstall::BuildSelfDeleteScript(module, scriptPath, removeFolder);
 
-  // Sized from the conversion's own length query, so a long script is never cut.
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, script.c_str(), int(script.size()), nullptr, 0,
-                                          nullptr, nullptr);
-  if (bytes <= 0) return;
-  std::vector<char> converted(static_cast<size_t>(bytes));
-  if (::WideCharToMultiByte(CP_ACP, 0, script.c_str(), int(script.size()), converted.data(), bytes,
-                            nullptr, nullptr) != bytes) {
-    return;
-  }
+  const std::string converted = uninstall::ToAnsi(script);
+  if (converted.empty()) return;
   {
     uninstall::UniqueFileHandle file(::CreateFileW(scriptPath.c_str(), GENERIC_WRITE,
                                                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     DWORD written = 0;
-    if (!::WriteFile(file.get(), converted.data(), DWORD(bytes), &written, nullptr) ||
-        written != DWORD(bytes)) {
+    if (!::WriteFile(file.get(), converted.data(), DWORD(converted.size()), &written, nullptr) ||
+        written != DWORD(converted.size())) {
       return;  // a partial script must not run
     }
   }

@@ -10,6 +10,7 @@
 #include "edition.h"
 #include "removal_win.h"
 #include "rules.h"
+#include "self_delete_script.h"
 #include "uninstall_context.h"
 
 namespace {
@@ -167,6 +168,18 @@ TEST(Wow64, DetectedWhereExpected) {
   }
   EXPECT_TRUE(IsWow64());
   EXPECT_EQ(UninstallKeyPath(Student, IsWow64()).rfind(L"SOFTWARE\\Wow6432Node\\", 0), 0u);
+}
+
+// Catches a script cut at a fixed buffer (long paths, or a double-byte code page) instead of
+// being converted whole.
+TEST(ScriptText, AnsiConversionIsNeverCut) {
+  const std::wstring script =
+      BuildSelfDeleteScript(L"C:\\" + std::wstring(500, L'p') + L"\\uninstall_new.exe",
+                            L"C:\\" + std::wstring(500, L't') + L"\\delKovraUninstall.bat", true);
+  ASSERT_GT(script.size(), 1819u);
+  const std::string ansi = ToAnsi(script);
+  EXPECT_EQ(ansi.size(), script.size());  // ASCII text: one byte per character
+  EXPECT_EQ(ansi.substr(ansi.size() - 3), " /Q");
 }
 
 // Catches a version record left empty.
