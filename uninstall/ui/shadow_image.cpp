@@ -84,8 +84,7 @@ uint32_t Premultiply(uint32_t rgb, unsigned alpha) {
          (blue * alpha / 255);
 }
 
-PictureSize ShadowPictureSize(const ShadowSettings& settings, int parent_width,
-                              int parent_height) {
+PictureSize ShadowPictureSize(const ShadowSettings& settings, int parent_width, int parent_height) {
   return {parent_width + 2 * settings.size, parent_height + 2 * settings.size};
 }
 
@@ -105,8 +104,8 @@ std::vector<uint32_t> ShadowKernel(const ShadowSettings& settings) {
       if (dist < core) {
         value = Premultiply(settings.color, settings.darkness);
       } else if (dist <= radius) {
-        const auto alpha = static_cast<unsigned>(static_cast<int>(
-            (1 - (dist - core) / (settings.sharpness + 1)) * settings.darkness));
+        const auto alpha = static_cast<unsigned>(
+            static_cast<int>((1 - (dist - core) / (settings.sharpness + 1)) * settings.darkness));
         value = Premultiply(settings.color, alpha);
       }
       kernel[static_cast<size_t>(i + radius) * side + (j + radius)] = value;

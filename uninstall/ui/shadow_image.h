@@ -18,12 +18,12 @@ struct RowSpan {
 
 // The shadow's settings. Setters refuse values out of range and then keep the old value.
 struct ShadowSettings {
-  int8_t size = 0;          // how far the shadow reaches beyond the parent, -20 ... 20
-  uint8_t sharpness = 5;    // width of the soft edge, 0 ... 20
-  uint8_t darkness = 50;    // alpha of the core, 0 ... 255
-  int8_t x_offset = 0;      // -20 ... 20
-  int8_t y_offset = 0;      // -20 ... 20
-  uint32_t color = 0;       // COLORREF layout: red in the lowest byte
+  int8_t size = 0;        // how far the shadow reaches beyond the parent, -20 ... 20
+  uint8_t sharpness = 5;  // width of the soft edge, 0 ... 20
+  uint8_t darkness = 50;  // alpha of the core, 0 ... 255
+  int8_t x_offset = 0;    // -20 ... 20
+  int8_t y_offset = 0;    // -20 ... 20
+  uint32_t color = 0;     // COLORREF layout: red in the lowest byte
 
   // Each returns false, changing nothing, when a value is out of range.
   bool SetSize(int value);

@@ -44,8 +44,8 @@ TEST(ShadowImage, PremultiplyScalesEachChannelIntoBgra) {
   EXPECT_EQ(Premultiply(0, 20), 20u << 24);
   EXPECT_EQ(Premultiply(0x00FFFFFF, 255), 0xFFFFFFFFu);
   // COLORREF red 200, green 100, blue 50 at alpha 128: 200*128/255 = 100, 50, 25.
-  EXPECT_EQ(Premultiply(200 | (100 << 8) | (50 << 16), 128), (128u << 24) | (100u << 16) |
-                                                                  (50u << 8) | 25u);
+  EXPECT_EQ(Premultiply(200 | (100 << 8) | (50 << 16), 128),
+            (128u << 24) | (100u << 16) | (50u << 8) | 25u);
   EXPECT_EQ(Premultiply(0x00123456, 0), 0u);
 }
 
@@ -221,9 +221,8 @@ TEST(ShadowImage, ScanRowSpansProbesFromBothSides) {
   EXPECT_EQ(probes, 6);
   EXPECT_EQ(rect[1].left, 0);
   EXPECT_EQ(rect[1].right, 100);
-  const std::vector<RowSpan> diamond = ScanRowSpans(9, 3, [](int x, int y) {
-    return y != 2 && x >= 4 - y && x <= 4 + y;
-  });
+  const std::vector<RowSpan> diamond =
+      ScanRowSpans(9, 3, [](int x, int y) { return y != 2 && x >= 4 - y && x <= 4 + y; });
   EXPECT_EQ(diamond[0].left, 4);
   EXPECT_EQ(diamond[0].right, 5);
   EXPECT_EQ(diamond[1].left, 3);

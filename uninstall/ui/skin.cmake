@@ -18,3 +18,22 @@ endif()
 kv_add_test(kv_skin_core_test
   SOURCES "${kv_skin_dir}/shadow_image_test.cpp" "${kv_skin_dir}/skin_layout_test.cpp"
   LIBS kv_skin_core)
+
+if(WIN32)
+  include("${kv_skin_dir}/skin_win.cmake")
+  return()
+endif()
+
+# The artwork tool (native only: it needs the host's zlib). Regenerate the committed PNGs with
+#   build/native/bin/skin_art uninstall/res
+find_package(ZLIB REQUIRED)
+add_library(kv_skin_art STATIC "${kv_skin_art_dir}/png_codec.cpp" "${kv_skin_art_dir}/skin_art.cpp")
+target_include_directories(kv_skin_art PUBLIC "${kv_skin_art_dir}")
+target_link_libraries(kv_skin_art PUBLIC ZLIB::ZLIB)
+add_executable(skin_art "${kv_skin_art_dir}/main.cpp")
+target_link_libraries(skin_art PRIVATE kv_skin_art)
+
+kv_add_test(kv_skin_art_test
+  SOURCES "${kv_skin_art_dir}/skin_art_test.cpp"
+  LIBS kv_skin_art kv_skin_core)
+target_compile_definitions(kv_skin_art_test PRIVATE KV_SKIN_RES_DIR="${kv_skin_res_dir}")

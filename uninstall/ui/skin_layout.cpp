@@ -83,8 +83,8 @@ int Index(const ButtonLookInput& input, ButtonSlot slot) {
 
 ButtonLook ChooseButtonLook(const ButtonLookInput& input) {
   const bool hover_mode = (input.extended_style & kBtnHoverMode) != 0;
-  const uint32_t normal_color = input.custom_normal_color ? input.normal_color
-                                                          : kNormalLook.text_color;
+  const uint32_t normal_color =
+      input.custom_normal_color ? input.normal_color : kNormalLook.text_color;
   LookRow row{ButtonSlot::kNormal, normal_color};
   if (input.disabled) {
     row = kDisabledLook;

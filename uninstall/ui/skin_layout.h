@@ -19,9 +19,9 @@ constexpr int kProgressHeadWidth = 5;  // fill image columns 0-4; column 5 is st
 
 // What DrawProgress draws for a position (any value; the range is 0 ... 100).
 struct ProgressPlan {
-  bool fill = false;       // head and body are drawn (position >= 0)
-  int body_width = 0;      // column 5 of the fill image stretched this wide, right of the head
-  int visible_fill = 0;    // fill pixels left visible once clipped to the control's width
+  bool fill = false;     // head and body are drawn (position >= 0)
+  int body_width = 0;    // column 5 of the fill image stretched this wide, right of the head
+  int visible_fill = 0;  // fill pixels left visible once clipped to the control's width
 };
 ProgressPlan PlanProgress(int position);
 
@@ -91,7 +91,7 @@ constexpr unsigned kFadeTimerIntervalMs = 20;
 constexpr uint32_t kFadeDurationMs = 300;
 
 struct FadeStep {
-  bool running = false;  // false once the fade has reached its end
+  bool running = false;   // false once the fade has reached its end
   float progress = 0.0f;  // 0.0 ... 1.0
 };
 // Progress of a fade started at tick `start` when the clock reads `now` (wrap-around safe).
