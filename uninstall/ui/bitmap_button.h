@@ -4,8 +4,9 @@
 // Main thread only.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 #include "skin_layout.h"
 #include "skin_win.h"

@@ -1,7 +1,8 @@
 #include "skin_resources.h"
 
-#include <gdiplus.h>
 #include <objidl.h>
+// gdiplus.h needs IStream from objidl.h.
+#include <gdiplus.h>
 
 #include <cstring>
 

@@ -2,8 +2,9 @@
 // use and kept for the life of the process, with the routines that draw them.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 namespace kv_skin {
 

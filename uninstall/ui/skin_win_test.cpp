@@ -1,7 +1,8 @@
 // The skin's window classes in real windows (under Wine on a private X display): resources,
 // progress bar, label, image button and drop shadow, checked by window properties and pixels.
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
