@@ -26,6 +26,29 @@ constexpr COLORREF kTealPressed = RGB(0, 178, 136);
 constexpr COLORREF kGrey = RGB(204, 204, 204);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
+// Test processes running in parallel share one Wine desktop, and with it the pointer and the
+// window under it: one process's pointer moves would reach another's buttons. A named mutex in
+// the prefix lets only one of them use the desktop at a time.
+class DesktopLock : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    mutex_ = CreateMutexW(nullptr, FALSE, L"KvGuiTestDesktop");
+    ASSERT_NE(mutex_, nullptr);
+    const DWORD waited = WaitForSingleObject(mutex_, 100000);
+    ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+  }
+  void TearDown() override {
+    if (mutex_ == nullptr) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+    mutex_ = nullptr;
+  }
+
+ private:
+  HANDLE mutex_ = nullptr;
+};
+::testing::Environment* const desktop_lock = ::testing::AddGlobalTestEnvironment(new DesktopLock);
+
 // Runs the message loop for `ms` milliseconds.
 void Pump(DWORD ms) {
   const DWORD start = GetTickCount();
@@ -357,41 +380,47 @@ TEST_F(DoneButton, NormalAndDisabledLooksFillTheButton) {
   EXPECT_EQ(button_->CurrentTextColor(), RGB(220, 245, 232));
 }
 
-// No fade, a fade that never ends, or a text colour that waits for the fade.
+// Pumps messages until `done` holds or `ms` milliseconds have passed; returns `done`.
+template <typename Done>
+bool PumpUntil(Done done, DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (!done() && GetTickCount() - start < ms) Pump(5);
+  return done();
+}
+
+// No fade, a fade that never ends, or a text colour that waits for the fade. The real pointer
+// moves in and out, so the leave tracking sees what a user would do.
 TEST_F(DoneButton, HoverCrossFadesBackgroundAndSwitchesTextAtOnce) {
   RECT rect{};
   GetWindowRect(hwnd(), &rect);
-  SetCursorPos(rect.left + 20, rect.top + 15);  // the leave tracking needs the real pointer here
-  Send(WM_MOUSEMOVE, 20, 15);
-  EXPECT_TRUE(button_->IsMouseOver());
+  SetCursorPos(rect.left + 20, rect.top + 15);
+  ASSERT_TRUE(PumpUntil([&] { return button_->IsMouseOver(); }, 2000));
   EXPECT_TRUE(button_->IsFading());
   EXPECT_EQ(button_->CurrentTextColor(), RGB(72, 116, 10));
-  Pump(100);
-  EXPECT_TRUE(button_->IsFading());
-  const float part = button_->FadeProgress();
-  EXPECT_GT(part, 0.0f);
-  EXPECT_LT(part, 1.0f);
-  Snapshot middle(hwnd());
-  const COLORREF mid = middle.At(20, 5);
-  EXPECT_NE(mid, kTeal);
-  EXPECT_NE(mid, kTealHover);
-  EXPECT_LT(GetGValue(mid), GetGValue(kTealHover));
-  EXPECT_GT(GetGValue(mid), GetGValue(kTeal));
-  Pump(300);
-  EXPECT_FALSE(button_->IsFading());
+  Pump(60);
+  if (button_->IsFading()) {  // a loaded machine may already be past the end
+    const float part = button_->FadeProgress();
+    EXPECT_GT(part, 0.0f);
+    EXPECT_LT(part, 1.0f);
+    const COLORREF mid = Snapshot(hwnd()).At(20, 5);
+    EXPECT_LT(GetGValue(mid), GetGValue(kTealHover));
+    EXPECT_GT(GetGValue(mid), GetGValue(kTeal));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return !button_->IsFading(); }, 1000));
   EXPECT_FLOAT_EQ(button_->FadeProgress(), 1.0f);
+  Pump(30);
   Snapshot hover(hwnd());
   EXPECT_EQ(hover.At(20, 5), kTealHover);
   EXPECT_EQ(hover.At(251, 29), kTealHover);
   EXPECT_GT(hover.Count(RGB(72, 116, 10)), 20);
 
-  SendMessageW(hwnd(), WM_MOUSELEAVE, 0, 0);
-  EXPECT_FALSE(button_->IsMouseOver());
+  SetCursorPos(5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return !button_->IsMouseOver(); }, 2000));
   EXPECT_TRUE(button_->IsFading());
   EXPECT_EQ(button_->CurrentTextColor(), kWhite);
-  Pump(400);
-  Snapshot back(hwnd());
-  EXPECT_EQ(back.At(20, 5), kTeal);
+  ASSERT_TRUE(PumpUntil([&] { return !button_->IsFading(); }, 1000));
+  Pump(30);
+  EXPECT_EQ(Snapshot(hwnd()).At(20, 5), kTeal);
 }
 
 // Clicks sent after dragging out, or lost after dragging back in.
