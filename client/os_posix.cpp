@@ -28,3 +28,20 @@ uint32_t TickCount() {
 }
 
 }  // namespace corvel_client::os
+
+namespace corvel_client::os {
+
+// The native build stands for a Windows machine without a shell folder: the log folder falls back
+// to its relative form and nothing is created on the Linux file system.
+std::wstring AppDataFolder() { return std::wstring(); }
+
+bool PathExists(const std::wstring& /*path*/) { return false; }
+
+bool CreateFolder(const std::wstring& /*path*/) { return false; }
+
+// No mixer here: the answers of a machine whose recording line has no mute control.
+MicrophoneMute QueryMicrophoneMute(int32_t /*deviceIndex*/) { return {}; }
+
+bool SetMicrophoneMute(int32_t /*deviceIndex*/, bool /*mute*/) { return false; }
+
+}  // namespace corvel_client::os

@@ -6,19 +6,26 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "kv/engine.h"
 #include "kv/kv_client.h"
 
+namespace Json {
+class Value;
+}
+
 namespace corvel_client {
 
-// One stream's frame buffer: allocated once, reused for every frame of the stream.
+// One stream's frame buffer: allocated once, reused for every frame of the stream. The size
+// fields are atomic because "onRoomInfo" clears them from whichever engine thread reports the
+// room while frames of the stream arrive on another.
 struct FrameBuffer {
-  uint8_t* data = nullptr;  // new[]; freed by ~EngineCallback
-  int32_t capacity = 0;     // bytes
-  int32_t width = 0;        // of the last planar frame seen; 0 after "onRoomInfo"
-  int32_t height = 0;
+  uint8_t* data = nullptr;        // new[]; freed by ~EngineCallback
+  int32_t capacity = 0;           // bytes
+  std::atomic<int32_t> width{0};  // of the last planar frame seen; 0 after "onRoomInfo"
+  std::atomic<int32_t> height{0};
 };
 
 class EngineCallback : public corvel::CorvelCallback, public corvel::CorvelMediaCallBack {
@@ -81,9 +88,9 @@ class EngineCallback : public corvel::CorvelCallback, public corvel::CorvelMedia
   int OnMediaReserved0() override;
   int OnVideoData(int32_t stream, const uint8_t* data, int32_t byteCount, int32_t width,
                   int32_t height, int32_t unused, int32_t extra) override;
-  int OnGetVideoData(int32_t stream, int32_t width, int32_t height, int32_t extra,
-                     const uint8_t* y, int32_t yStride, const uint8_t* u, int32_t uStride,
-                     const uint8_t* v, int32_t vStride) override;
+  int OnGetVideoData(int32_t stream, int32_t width, int32_t height, int32_t extra, const uint8_t* y,
+                     int32_t yStride, const uint8_t* u, int32_t uStride, const uint8_t* v,
+                     int32_t vStride) override;
   void OnMediaReserved3(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                         int32_t, int32_t) override;
   void OnRecordAudio(int16_t* samples, int32_t framesPerChannel, uint32_t sampleRate,
@@ -91,7 +98,26 @@ class EngineCallback : public corvel::CorvelCallback, public corvel::CorvelMedia
   void OnNetQuality(uint64_t packageCount, double jitter) override;
 
  private:
-  std::map<int32_t, FrameBuffer*> frames_;  // keys fixed at construction
+  // The host to post to, or null while there is none (the event is then dropped).
+  corvel_client_win::JavaScriptAsyncRunBase* Host() const {
+    return run_.load(std::memory_order_acquire);
+  }
+  // The stream's buffer, created on first use when `create`; null for an unknown stream, a stream
+  // without a buffer (and !create) or a failed allocation.
+  FrameBuffer* StreamBuffer(int32_t stream, bool create);
+  // Posts a frame event pointing into `buffer`; false when the array cannot be created.
+  bool PostFrame(const char* name, int32_t stream, int32_t total, int32_t width, int32_t height,
+                 int32_t extra, const FrameBuffer& buffer);
+  // Clears the recorded size of every stream so that each announces its size again.
+  void ResetFrameSizes();
+
+  // Keys fixed at construction; a record is published once (atomically, as engine threads may
+  // race on a stream's first frame) and lives until destruction.
+  std::map<int32_t, std::atomic<FrameBuffer*>> frames_;
+  // The last room object, refilled by the next "onRoomInfo" so that a large room is not rebuilt
+  // node by node each time. Taken without waiting: a thread that finds it busy builds its own.
+  std::unique_ptr<Json::Value> roomScratch_;
+  std::atomic<bool> roomScratchBusy_{false};
   std::atomic<corvel_client_win::JavaScriptAsyncRunBase*> run_{nullptr};
 };
 

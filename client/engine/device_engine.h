@@ -1,0 +1,34 @@
+// DeviceEngine: the wrapper around the device interface of an entered room or an opened medium,
+// and the "engine." command table that runs against it.
+#pragma once
+
+#include <cstdint>
+
+#include "kv/engine.h"
+#include "kv/kv_client.h"
+
+namespace corvel_client {
+
+class DeviceEngine {
+ public:
+  // `device` is not owned: its owner releases it after deleting the wrapper. May be null.
+  explicit DeviceEngine(corvel::CorvelDeviceEngine* device) : device_(device) {}
+  virtual ~DeviceEngine() = default;
+  DeviceEngine(const DeviceEngine&) = delete;
+  DeviceEngine& operator=(const DeviceEngine&) = delete;
+
+  corvel::CorvelDeviceEngine* device() const { return device_; }
+  // The last index given to "setRecordingDevice"; the system mute commands use it.
+  int32_t recordingDeviceIndex() const { return recordingDeviceIndex_; }
+  void setRecordingDeviceIndex(int32_t index) { recordingDeviceIndex_ = index; }
+
+ private:
+  int32_t recordingDeviceIndex_ = 0;
+  corvel::CorvelDeviceEngine* device_;
+};
+
+// Runs `message` through the "engine." table with `device`. Returns whether the command was one
+// of the table's; only then is the result written (code first, outputs only when it is >= 0).
+bool RunDeviceCommand(DeviceEngine& device, corvel_client_win::MessageFromCpp& message);
+
+}  // namespace corvel_client

@@ -1,0 +1,42 @@
+#include "video_frame.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace corvel_client {
+namespace {
+
+// Copies `rows` rows of `width` bytes; one memcpy when the rows are contiguous on both sides.
+void CopyPlane(uint8_t* out, const uint8_t* in, int32_t width, int32_t rows, int32_t stride) {
+  if (width <= 0 || rows <= 0) return;
+  if (stride == width) {
+    std::memcpy(out, in, static_cast<size_t>(width) * static_cast<size_t>(rows));
+    return;
+  }
+  for (int32_t row = 0; row < rows; ++row) {
+    std::memcpy(out, in, static_cast<size_t>(width));
+    out += width;
+    in += stride;
+  }
+}
+
+}  // namespace
+
+int32_t FrameByteSize(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return -1;
+  const int64_t total = int64_t{3} * width * height / 2;
+  return total > INT32_MAX ? -1 : static_cast<int32_t>(total);
+}
+
+void CopyPlanarFrame(uint8_t* out, int32_t width, int32_t height, const uint8_t* y, int32_t yStride,
+                     const uint8_t* u, int32_t uStride, const uint8_t* v, int32_t vStride) {
+  const int32_t n = width / 2;
+  const int32_t r = height / 2;
+  const size_t lumaSize = static_cast<size_t>(width) * static_cast<size_t>(height);
+  CopyPlane(out, y, width, height, yStride);
+  CopyPlane(out + lumaSize, u, n, r, uStride);
+  CopyPlane(out + lumaSize + static_cast<size_t>(n) * static_cast<size_t>(height) / 2, v, n, r,
+            vStride);
+}
+
+}  // namespace corvel_client

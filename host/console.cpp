@@ -1,0 +1,280 @@
+#include "console.h"
+
+#include <chrono>
+#include <cstdarg>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <vector>
+
+#include "encode.h"
+#include "kv/sim_engine.h"
+
+namespace kv_host {
+
+namespace {
+
+struct JsonDeleter {
+  void operator()(cJSON* item) const { cJSON_Delete(item); }
+};
+using Json = std::unique_ptr<cJSON, JsonDeleter>;
+
+std::string TextOf(const cJSON* item) {
+  return cJSON_IsString(item) && item->valuestring != nullptr ? item->valuestring : "";
+}
+
+// The byte-block item of "setStorageData": the string pointer holds a LargeMemoryMalloc block,
+// the number the byte count. {"$bytes":null} gives no block; "count" overrides the count.
+cJSON* ByteBlockItem(const cJSON* arg, std::string& error) {
+  const cJSON* bytes = cJSON_GetObjectItemCaseSensitive(arg, "$bytes");
+  std::vector<uint8_t> data;
+  if (!cJSON_IsNull(bytes) && !Base64Decode(TextOf(bytes), data)) {
+    error = "$bytes must be base64 text or null";
+    return nullptr;
+  }
+  const cJSON* count = cJSON_GetObjectItemCaseSensitive(arg, "count");
+  const double size = cJSON_IsNumber(count) ? count->valuedouble : static_cast<double>(data.size());
+  cJSON* item = cJSON_CreateNumber(size);
+  if (!cJSON_IsNull(bytes)) {
+    char* block = corvel::LargeMemoryMalloc(static_cast<int>(data.size()));
+    if (!data.empty()) std::memcpy(block, data.data(), data.size());
+    item->valuestring = block;  // freed by the command (or by the record's deleter if not taken)
+  }
+  return item;
+}
+
+bool IsByteBlock(const cJSON* arg) {
+  return cJSON_IsObject(arg) && cJSON_GetObjectItemCaseSensitive(arg, "$bytes") != nullptr;
+}
+
+}  // namespace
+
+void Output::Print(cJSON* value) {
+  Json owned(value);
+  char* text = pretty_ ? cJSON_Print(value) : cJSON_PrintUnformatted(value);
+  if (text == nullptr) return;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::fputs(text, stream_);
+    std::fputc('\n', stream_);
+    std::fflush(stream_);
+  }
+  cJSON_free(text);
+}
+
+void Output::PrintText(const std::string& text) {
+  if (pretty_) {
+    if (cJSON* parsed = cJSON_Parse(text.c_str())) return Print(parsed);
+  }
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::fputs(text.c_str(), stream_);
+  std::fputc('\n', stream_);
+  std::fflush(stream_);
+}
+
+void Output::Error(const std::string& why) {
+  cJSON* line = cJSON_CreateObject();
+  cJSON_AddStringToObject(line, "error", why.c_str());
+  Print(line);
+}
+
+CoreThread::CoreThread() : thread_([this] { Loop(); }) {}
+
+CoreThread::~CoreThread() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    wake_.notify_one();
+  }
+  thread_.join();
+}
+
+void CoreThread::Dispatch(corvel::IDispatchHanler* handler) {
+  if (handler == nullptr) return;  // kv_client could not allocate the item
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.push_back(handler);
+  wake_.notify_one();
+}
+
+void CoreThread::WaitIdle() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  idle_.wait(lock, [this] { return queue_.empty() && !running_; });
+}
+
+void CoreThread::Loop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty()) return;
+    corvel::IDispatchHanler* handler = queue_.front();
+    queue_.pop_front();
+    running_ = true;
+    lock.unlock();
+    handler->Run();  // drops kv_client's reference; the handler deletes itself
+    lock.lock();
+    running_ = false;
+    if (queue_.empty()) idle_.notify_all();
+  }
+}
+
+void ScriptRunner::AsyncRunScript(char* script) {
+  cJSON* line = cJSON_CreateObject();
+  if (script == nullptr) {
+    cJSON_AddNullToObject(line, "script");
+  } else {
+    // The text lies in a 1024-byte block; never read beyond it.
+    cJSON_AddStringToObject(line, "script", std::string(script, strnlen(script, 1024)).c_str());
+  }
+  corvel::LargeMemoryRelease(script);
+  out_.Print(line);
+}
+
+void ScriptRunner::AsyncRunReserved() { out_.Error("AsyncRunReserved was called"); }
+
+int ScriptRunner::AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) {
+  wchar_t text[1024] = L"";
+  if (format != nullptr) {
+    va_list args;
+    va_start(args, format);
+    std::vswprintf(text, sizeof text / sizeof text[0], format, args);
+    va_end(args);
+  }
+  cJSON* line = cJSON_CreateObject();
+  cJSON_AddStringToObject(line, "formatted", WideToUtf8(name).c_str());
+  cJSON_AddStringToObject(line, "text", WideToUtf8(text).c_str());
+  out_.Print(line);
+  return 0;
+}
+
+void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* args) {
+  cJSON* line = EncodeEvent(name, count, args);
+  corvel::ReleaseGenericArray(args);
+  out_.Print(line);
+}
+
+Console::Console(const Options& options) : out_(stdout, options.pretty), run_(out_) {
+  CaptureDebugOutput(out_);
+  if (!options.deferInit) Init();
+}
+
+void Console::Init() {
+  if (initialised_) return out_.Error("Init was already called");
+  initialised_ = true;
+  const int code = corvel::Init(&run_, &core_);
+  core_.WaitIdle();
+  if (code != 0) out_.Error("Init returned " + std::to_string(code));
+}
+
+int Console::Run(std::FILE* input) {
+  std::string line;
+  for (int c = std::fgetc(input);; c = std::fgetc(input)) {
+    if (c == EOF || c == '\n') {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      Line(line);
+      line.clear();
+      if (c == EOF) break;
+    } else {
+      line += static_cast<char>(c);
+    }
+  }
+  core_.WaitIdle();
+  // Engine threads end before the process does, so no event reaches a half-destroyed host.
+  kv_sim_free(kv_sim_control("{\"sim\":\"stop\"}"));
+  return 0;
+}
+
+void Console::Line(const std::string& line) {
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos || line[start] == '#') return;  // blank or comment
+  Json request(cJSON_Parse(line.c_str()));
+  if (!cJSON_IsObject(request.get())) return out_.Error("not a JSON object: " + line);
+  if (cJSON_GetObjectItemCaseSensitive(request.get(), "call") != nullptr) {
+    return Command(request.get());
+  }
+  if (cJSON_GetObjectItemCaseSensitive(request.get(), "sim") != nullptr) return Sim(line);
+  if (cJSON_GetObjectItemCaseSensitive(request.get(), "host") != nullptr) {
+    return Host(request.get());
+  }
+  out_.Error("a line has \"call\", \"sim\" or \"host\": " + line);
+}
+
+void Console::Command(const cJSON* request) {
+  const cJSON* call = cJSON_GetObjectItemCaseSensitive(request, "call");
+  const cJSON* args = cJSON_GetObjectItemCaseSensitive(request, "args");
+  if (!cJSON_IsString(call)) return out_.Error("\"call\" must be a text");
+  if (args != nullptr && !cJSON_IsArray(args)) return out_.Error("\"args\" must be an array");
+  std::shared_ptr<corvel_client_win::MessageFromCpp> message;
+  try {
+    message = corvel::CreateMessage(call->valuestring);
+  } catch (const std::bad_alloc&) {
+    return out_.Error("CreateMessage ran out of memory");
+  }
+  const cJSON* arg = nullptr;
+  std::vector<std::pair<cJSON*, char*>> blocks;  // byte-block items and the block each carries
+  cJSON_ArrayForEach(arg, args) {
+    std::string error;
+    cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, error) : cJSON_Duplicate(arg, 1);
+    if (item == nullptr) {
+      for (auto& block : blocks) block.first->valuestring = nullptr;  // not handed over yet
+      for (auto& block : blocks) corvel::LargeMemoryRelease(block.second);
+      return out_.Error(error.empty() ? "argument copy failed" : error);
+    }
+    if (IsByteBlock(arg)) blocks.emplace_back(item, item->valuestring);
+    cJSON_AddItemToArray(message->args, item);
+  }
+  corvel::OnMessage(message);
+  core_.WaitIdle();
+  // A block the command did not take is still the host's: free it the way it was allocated (the
+  // record's deleter would use cJSON's free) and say so, since "setStorageData" must take it.
+  int kept = 0;
+  for (auto& block : blocks) {
+    if (block.second != nullptr && block.first->valuestring == block.second) {
+      block.first->valuestring = nullptr;
+      corvel::LargeMemoryRelease(block.second);
+      ++kept;
+    }
+  }
+  cJSON* line = cJSON_CreateObject();
+  cJSON_AddStringToObject(line, "call", call->valuestring);
+  cJSON_AddNumberToObject(line, "resultCount", message->resultCount);
+  cJSON_AddItemToObject(line, "result",
+                        message->result ? cJSON_Duplicate(message->result, 1) : cJSON_CreateNull());
+  if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
+  out_.Print(line);
+}
+
+void Console::Host(const cJSON* request) {
+  const std::string what = TextOf(cJSON_GetObjectItemCaseSensitive(request, "host"));
+  if (what == "init") return Init();
+  if (what == "wait") return core_.WaitIdle();
+  if (what == "sleep") {
+    const cJSON* ms = cJSON_GetObjectItemCaseSensitive(request, "ms");
+    const double wait = cJSON_IsNumber(ms) ? ms->valuedouble : 0;
+    if (wait < 0 || wait > 600000) return out_.Error("sleep takes 0 to 600000 ms");
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int64_t>(wait)));
+    return;
+  }
+  if (what == "debug") {
+    return WriteDebugOutput(TextOf(cJSON_GetObjectItemCaseSensitive(request, "text")));
+  }
+  if (what == "echo") {
+    return out_.Print(cJSON_Duplicate(request, 1));
+  }
+  out_.Error("unknown host request \"" + what + "\"");
+}
+
+void Console::Sim(const std::string& line) {
+  char* reply = kv_sim_control(line.c_str());
+  if (reply == nullptr) return out_.Error("the simulated engine ran out of memory");
+  std::string text(reply);
+  kv_sim_free(reply);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    out_.PrintText(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+}  // namespace kv_host

@@ -1,0 +1,98 @@
+// The console host: the script host's two objects (JavaScriptAsyncRunBase, ICoreDispatcher) and
+// the line interpreter that drives kv_client and the simulated engine. See docs/console.md.
+#pragma once
+
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "kv/kv_client.h"
+
+namespace kv_host {
+
+// Writes whole lines to a stream, one writer at a time (events arrive on engine threads).
+class Output {
+ public:
+  Output(std::FILE* stream, bool pretty) : stream_(stream), pretty_(pretty) {}
+  // Prints `value` (a JSON object; ownership taken) as one line, or indented with --pretty.
+  void Print(cJSON* value);
+  // Prints a JSON text produced elsewhere (re-indented with --pretty).
+  void PrintText(const std::string& text);
+  void Error(const std::string& why);
+
+ private:
+  std::recursive_mutex mutex_;  // a debug line can arrive on a thread that is printing
+  std::FILE* stream_;
+  bool pretty_;
+};
+
+// The core thread: runs dispatched work items one at a time, in order.
+class CoreThread : public corvel::ICoreDispatcher {
+ public:
+  CoreThread();
+  ~CoreThread();
+  void Dispatch(corvel::IDispatchHanler* handler) override;
+  // Returns once every item dispatched so far has run.
+  void WaitIdle();
+
+ private:
+  void Loop();
+  std::mutex mutex_;
+  std::condition_variable wake_, idle_;
+  std::deque<corvel::IDispatchHanler*> queue_;
+  bool running_ = false, stopping_ = false;
+  std::thread thread_;
+};
+
+// What kv_client posts to the scripts becomes one output line each; every array and script
+// block is freed with kv_client's own functions. Safe from any thread.
+class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
+ public:
+  explicit ScriptRunner(Output& out) : out_(out) {}
+  void AsyncRunScript(char* script) override;
+  void AsyncRunReserved() override;
+  int AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) override;
+  void AsyncRun(const char* name, int count, corvel::GenericArray* args) override;
+
+ private:
+  Output& out_;
+};
+
+struct Options {
+  bool pretty = false;
+  bool deferInit = false;  // Init waits for {"host":"init"}
+  std::string script;      // empty: standard input
+};
+
+class Console {
+ public:
+  explicit Console(const Options& options);
+  // Reads lines until the end of input; returns the process exit code.
+  int Run(std::FILE* input);
+  // One input line (without its newline).
+  void Line(const std::string& line);
+
+ private:
+  void Command(const cJSON* request);
+  void Host(const cJSON* request);
+  void Sim(const std::string& line);
+  void Init();
+
+  Output out_;
+  CoreThread core_;
+  ScriptRunner run_;
+  bool initialised_ = false;
+};
+
+// Routes kv_client's debug output to `out` (kv_set_debug_sink natively; on Windows a vectored
+// exception handler observing OutputDebugString, which still reaches a debugger).
+void CaptureDebugOutput(Output& out);
+
+// Writes `text` to the debug output the way kv_client does (OutputDebugStringW on Windows, the
+// debug sink natively), so that the capture itself can be checked from a script.
+void WriteDebugOutput(const std::string& utf8);
+
+}  // namespace kv_host

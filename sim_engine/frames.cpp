@@ -1,0 +1,74 @@
+#include "frames.h"
+
+#include <algorithm>
+
+namespace kv_sim {
+
+PlanarFrame MakePlanarFrame(int32_t width, int32_t height, int32_t frame, int32_t pad) {
+  PlanarFrame out;
+  pad = std::max(pad, 0);
+  if (width <= 0 || height <= 0) {
+    out.y.assign(1, 0);
+    out.u.assign(1, 0);
+    out.v.assign(1, 0);
+    return out;
+  }
+  const int32_t chromaWidth = (width + 1) / 2;
+  const int32_t chromaHeight = (height + 1) / 2;
+  out.yStride = width + pad;
+  out.uStride = out.vStride = chromaWidth + pad;
+  out.y.assign(static_cast<size_t>(out.yStride) * height, 0xEE);
+  out.u.assign(static_cast<size_t>(out.uStride) * chromaHeight, 0xEE);
+  out.v.assign(static_cast<size_t>(out.vStride) * chromaHeight, 0xEE);
+  for (int32_t row = 0; row < height; ++row) {
+    uint8_t* line = &out.y[static_cast<size_t>(row) * out.yStride];
+    for (int32_t x = 0; x < width; ++x) line[x] = static_cast<uint8_t>(x + row + frame);
+  }
+  for (int32_t row = 0; row < chromaHeight; ++row) {
+    uint8_t* u = &out.u[static_cast<size_t>(row) * out.uStride];
+    uint8_t* v = &out.v[static_cast<size_t>(row) * out.vStride];
+    for (int32_t i = 0; i < chromaWidth; ++i) {
+      u[i] = static_cast<uint8_t>(64 + i + frame);
+      v[i] = static_cast<uint8_t>(192 + row + frame);
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> MakePackedFrame(int32_t count, int32_t frame) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(count, 0)));
+  for (size_t k = 0; k < bytes.size(); ++k) {
+    bytes[k] = static_cast<uint8_t>((k + static_cast<uint32_t>(frame)) % 251);
+  }
+  return bytes;
+}
+
+std::vector<uint8_t> CompactI420(const PlanarFrame& frame, int32_t width, int32_t height) {
+  std::vector<uint8_t> out;
+  if (width <= 0 || height <= 0) return out;
+  const int32_t n = width / 2, r = height / 2;
+  for (int32_t row = 0; row < height; ++row) {
+    const uint8_t* line = &frame.y[static_cast<size_t>(row) * frame.yStride];
+    out.insert(out.end(), line, line + width);
+  }
+  for (int32_t row = 0; row < r; ++row) {
+    const uint8_t* line = &frame.u[static_cast<size_t>(row) * frame.uStride];
+    out.insert(out.end(), line, line + n);
+  }
+  for (int32_t row = 0; row < r; ++row) {
+    const uint8_t* line = &frame.v[static_cast<size_t>(row) * frame.vStride];
+    out.insert(out.end(), line, line + n);
+  }
+  return out;
+}
+
+uint32_t Fnv1a(const uint8_t* data, size_t size) {
+  uint32_t hash = 2166136261u;
+  for (size_t i = 0; i < size; ++i) {
+    hash ^= data[i];
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+}  // namespace kv_sim

@@ -1,0 +1,33 @@
+// Generated test pictures: deterministic, recognisable, and cheap to recompute in a test.
+//   planar (I420):  Y(x, y) = (x + y + frame) mod 256
+//                   U(i, j) = (64 + i + frame) mod 256,  V(i, j) = (192 + j + frame) mod 256
+//   packed bytes:   byte k = (k + frame) mod 251
+// Each planar row is followed by `pad` bytes of 0xEE that a correct reader skips.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kv_sim {
+
+struct PlanarFrame {
+  std::vector<uint8_t> y, u, v;
+  int32_t yStride = 0, uStride = 0, vStride = 0;
+};
+
+// Planes for a width x height picture (chroma (width/2) x (height/2), rounded up so that any
+// reader of the integer-divided sizes stays inside). Sizes of 0 or less give one-byte planes.
+PlanarFrame MakePlanarFrame(int32_t width, int32_t height, int32_t frame, int32_t pad);
+
+// `count` packed bytes (none for a count of 0 or less).
+std::vector<uint8_t> MakePackedFrame(int32_t count, int32_t frame);
+
+// The bytes a receiver holds after copying the planes compactly (Y rows of width, then U and V
+// rows of width/2, height/2 of them): what the console's fnv1a of a delivered frame is over.
+std::vector<uint8_t> CompactI420(const PlanarFrame& frame, int32_t width, int32_t height);
+
+// 32-bit FNV-1a of `size` bytes.
+uint32_t Fnv1a(const uint8_t* data, size_t size);
+
+}  // namespace kv_sim
