@@ -26,28 +26,24 @@ constexpr COLORREF kTealPressed = RGB(0, 178, 136);
 constexpr COLORREF kGrey = RGB(204, 204, 204);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// Test processes running in parallel share one Wine desktop, and with it the pointer and the
-// window under it: one process's pointer moves would reach another's buttons. A named mutex in
-// the prefix lets only one of them use the desktop at a time.
-class DesktopLock : public ::testing::Environment {
+// Each test process gets a window station and desktop of its own: the desktop's window is then
+// made for this process's private X display, whatever display (or none) the prefix's default
+// desktop was started on, and parallel test processes share neither the pointer nor the windows
+// under it.
+class PrivateDesktop : public ::testing::Environment {
  public:
   void SetUp() override {
-    mutex_ = CreateMutexW(nullptr, FALSE, L"KvGuiTestDesktop");
-    ASSERT_NE(mutex_, nullptr);
-    const DWORD waited = WaitForSingleObject(mutex_, 100000);
-    ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+    const std::wstring station = L"KvSkinTest" + std::to_wstring(GetCurrentProcessId());
+    HWINSTA winsta = CreateWindowStationW(station.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_NE(winsta, nullptr);
+    ASSERT_TRUE(SetProcessWindowStation(winsta));
+    HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(desktop, nullptr);
+    ASSERT_TRUE(SetThreadDesktop(desktop));
   }
-  void TearDown() override {
-    if (mutex_ == nullptr) return;
-    ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
-    mutex_ = nullptr;
-  }
-
- private:
-  HANDLE mutex_ = nullptr;
 };
-::testing::Environment* const desktop_lock = ::testing::AddGlobalTestEnvironment(new DesktopLock);
+::testing::Environment* const private_desktop =
+    ::testing::AddGlobalTestEnvironment(new PrivateDesktop);
 
 // Runs the message loop for `ms` milliseconds.
 void Pump(DWORD ms) {
