@@ -77,6 +77,10 @@ class Snapshot {
     void* bits = nullptr;
     HDC screen = GetDC(window);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr || bits == nullptr) {  // no such window: all pixels stay black
+      ReleaseDC(window, screen);
+      return;
+    }
     HDC memory = CreateCompatibleDC(screen);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY);
