@@ -94,11 +94,16 @@ def describe_event(name, items):
 class Transcript:
     """The readable transcript; consecutive video frames are folded into one line per stream."""
 
+    LEGEND = ("-> a command the page scripts send   <- what comes back   => the demo makes the "
+              "simulated engine act (for the other participants)   ** what the scripts receive"
+              "   .. the library's debug output")
+
     def __init__(self, path, echo):
         self.file = open(path, "w", encoding="utf-8")
         self.echo = echo
         self.start = time.monotonic()
-        self.frames = {}  # stream -> [count, width, height, bytes, first fnv1a]
+        self.frames = {}  # stream -> [count, width, height, bytes, first fnv1a, since]
+        self.file.write(self.LEGEND + "\n")
 
     def write(self, text, fold=False):
         """Writes a line; unless `fold`, frames counted so far are written first."""

@@ -33,10 +33,16 @@ say "== Uninstalling a simulated installation (sealed Wine prefix, private Xvfb 
 kv_sandbox_start_display || { say "   [FAILED] no Xvfb display"; exit 1; }
 kv_sandbox_make_prefix || { say "   [FAILED] sealed prefix"; exit 1; }
 say "   prefix: no z: drive, user folders are empty real folders, D: holds only the programs"
-# The dialog asks for the face below; without a replacement CJK text would draw as boxes. No
-# window manager runs on Xvfb: unmanaged windows spare Wine its wait for one.
+# The dialog's texts are Chinese: on a Chinese system its faces (宋体, and "MS Shell Dlg" for the
+# template) resolve to a CJK font; here they go to one installed by scripts/setup, or the text
+# would draw as boxes. No window manager runs on Xvfb: unmanaged windows spare Wine its wait for
+# one.
 w reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "宋体" /t REG_SZ \
   /d "WenQuanYi Micro Hei" /f >/dev/null
+for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+  w reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v "$face" \
+    /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null
+done
 for exe in uninstall.exe Uninstall_NEW.exe uninstall_new.exe; do
   w reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /t REG_SZ /d N \
     /f >/dev/null
