@@ -48,14 +48,18 @@ void RouteMessage(const DelegateRegistry& registry, std::shared_ptr<MessageFromC
   if (dot == nullptr) return;  // no prefix: no delegate
   const std::string prefix(name, dot + 1);
 
-  if (prefix == "engine.") {
+  static const char kEnginePrefix[] = "engine.";
+  if (prefix.size() == sizeof(kEnginePrefix) - 1 &&
+      std::memcmp(name, kEnginePrefix, prefix.size()) == 0) {
     // Device commands go to every delegate; each serves them with its own device wrapper.
     const auto delegates = registry.Ordered();
     for (const auto& entry : delegates) {
       if (entry.second != nullptr) entry.second->OnMessage(message);
     }
   }
-  if (MessageDelegate* delegate = registry.Find(prefix)) delegate->OnMessage(message);
+  // The last use of this copy: hand it over rather than copy it (one shared count change less on
+  // every command).
+  if (MessageDelegate* delegate = registry.Find(prefix)) delegate->OnMessage(std::move(message));
 }
 
 }  // namespace corvel_client_win

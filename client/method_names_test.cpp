@@ -48,6 +48,7 @@ TEST(MethodNames, LookupIsExact) {
   EXPECT_EQ(FindMethod("live.EnterRoom", CommandTable::kLive), -1);
   EXPECT_EQ(FindMethod("Live.enterRoom", CommandTable::kLive), -1);
   EXPECT_EQ(FindMethod("live.enterRoomX", CommandTable::kLive), -1);
+  EXPECT_EQ(FindMethod(("live." + std::string(200, 'a')).c_str(), CommandTable::kLive), -1);
   EXPECT_EQ(FindMethod("live.enterRoo", CommandTable::kLive), -1);
   EXPECT_EQ(FindMethod(" live.enterRoom", CommandTable::kLive), -1);
   EXPECT_EQ(FindMethod("live.", CommandTable::kLive), -1);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvel_client::os {
 
@@ -18,12 +19,31 @@ void DebugPrint(const wchar_t* format, ...);
 // Milliseconds since the system started (GetTickCount).
 uint32_t TickCount();
 
+// Seconds since 1970-01-01 UTC (_time64).
+int64_t Time64();
+
 // The user's application-data folder (CSIDL_APPDATA), or empty when the shell cannot give it.
 std::wstring AppDataFolder();
 // Whether `path` names an existing file or folder (GetFileAttributesW succeeds).
 bool PathExists(const std::wstring& path);
 // Creates one folder (CreateDirectoryW); false when it could not.
 bool CreateFolder(const std::wstring& path);
+
+// Opens `file` with the shell's "open" verb and show mode 10 (ShellExecuteW). Null `parameters`
+// or `directory` pass none. Returns whether the shell accepted it; callers do not report failures.
+bool ShellOpen(const std::wstring& file, const wchar_t* parameters, const wchar_t* directory);
+
+// `text` converted from the current locale's multibyte encoding (the ANSI code page on Windows);
+// null gives an empty text. Bytes the encoding cannot read become U+FFFD.
+std::wstring LocaleToWide(const char* text);
+
+#if !defined(_WIN32)
+// Native builds only. The native build creates nothing on the Linux file system and launches
+// nothing: CreateFolder and ShellOpen refuse and record what they were asked, as
+// L"create <path>" and L"open <file>|<parameters>|<directory>". Returns the records since the
+// last call and forgets them.
+std::vector<std::wstring> TakeRefusedShellCalls();
+#endif
 
 // The system microphone mute of wave-input device `deviceIndex`, through the Windows mixer.
 // `controlFound`: the recording line and its mute control were found; `muted`: the value read.

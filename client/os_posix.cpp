@@ -1,6 +1,10 @@
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <cwchar>
+#include <mutex>
+#include <utility>
 
 #include "kv/kv_client.h"
 #include "os.h"
@@ -21,6 +25,8 @@ void DebugOutput(const wchar_t* text) {
   }
 }
 
+int64_t Time64() { return static_cast<int64_t>(std::time(nullptr)); }
+
 uint32_t TickCount() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -37,7 +43,61 @@ std::wstring AppDataFolder() { return std::wstring(); }
 
 bool PathExists(const std::wstring& /*path*/) { return false; }
 
-bool CreateFolder(const std::wstring& /*path*/) { return false; }
+namespace {
+
+std::mutex g_refused_lock;
+std::vector<std::wstring>& RefusedCalls() {
+  static auto* calls = new std::vector<std::wstring>();  // never destroyed: callable at exit
+  return *calls;
+}
+
+void Refuse(std::wstring call) {
+  std::lock_guard<std::mutex> hold(g_refused_lock);
+  RefusedCalls().push_back(std::move(call));
+}
+
+}  // namespace
+
+bool CreateFolder(const std::wstring& path) {
+  Refuse(L"create " + path);
+  return false;
+}
+
+bool ShellOpen(const std::wstring& file, const wchar_t* parameters, const wchar_t* directory) {
+  Refuse(L"open " + file + L"|" + (parameters ? parameters : L"") + L"|" +
+         (directory ? directory : L""));
+  return false;
+}
+
+std::vector<std::wstring> TakeRefusedShellCalls() {
+  std::lock_guard<std::mutex> hold(g_refused_lock);
+  std::vector<std::wstring> calls;
+  calls.swap(RefusedCalls());
+  return calls;
+}
+
+std::wstring LocaleToWide(const char* text) {
+  std::wstring wide;
+  if (text == nullptr) return wide;
+  std::mbstate_t state{};
+  const char* at = text;
+  size_t left = std::strlen(text);
+  while (left > 0) {
+    wchar_t c = 0;
+    const size_t used = std::mbrtowc(&c, at, left, &state);
+    if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2)) {
+      wide.push_back(L'\xFFFD');
+      state = std::mbstate_t{};
+      ++at;
+      --left;
+      continue;
+    }
+    wide.push_back(c);
+    at += used;
+    left -= used;
+  }
+  return wide;
+}
 
 // No mixer here: the answers of a machine whose recording line has no mute control.
 MicrophoneMute QueryMicrophoneMute(int32_t /*deviceIndex*/) { return {}; }
