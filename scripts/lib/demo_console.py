@@ -13,7 +13,7 @@ Files written to DIR (NAME is the scenario):
                      (video frames summarised per stream)
   NAME.in.jsonl      every line sent, replayable with kv_host
   NAME.out.jsonl     every line kv_host printed, as printed (the JSON-lines log)
-  NAME.stderr.txt    kv_host's standard error
+  NAME.stderr.txt    kv_host's standard error (removed when empty)
 Ends with "NAME: N checks passed, M failed"; exit status 1 when a check failed.
 """
 import base64
@@ -25,6 +25,7 @@ import sys
 import threading
 import time
 
+sys.dont_write_bytecode = True  # leave no cache files in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "tests", "e2e"))
 import frame_hash  # noqa: E402  (the documented frame pattern, recomputed independently)
@@ -310,6 +311,8 @@ class Console:
         self.transcript.close()
         for f in (self.log_in, self.log_out, self.stderr):
             f.close()
+        if os.path.getsize(self.stderr.name) == 0:
+            os.remove(self.stderr.name)
 
 
 def items_of(line):
