@@ -71,6 +71,13 @@ def item_value(item):
     return value
 
 
+def show_argument(value):
+    """A command argument as the transcript shows it: JSON texts unescaped, in single quotes."""
+    if isinstance(value, str) and value[:1] in ("{", "["):
+        return "'" + clip(value, 160) + "'"
+    return clip(compact(value), 90)
+
+
 def names(users):
     return ", ".join(f"{u.get('name')} ({u.get('id')})" for u in users or [] if isinstance(u, dict))
 
@@ -243,7 +250,7 @@ class Console:
     # --- commands --------------------------------------------------------------------------
     def call(self, name, *args, why="", timeout=30):
         """Sends a command as the page scripts would and returns its result array."""
-        shown = ", ".join(clip(compact(a), 90) for a in args)
+        shown = ", ".join(show_argument(a) for a in args)
         self.send({"call": name, "args": list(args)},
                   f"-> {name}({shown})" + (f"    # {why}" if why else ""))
         line = self.wait_for(lambda l: l.get("call") == name, timeout)
@@ -269,6 +276,9 @@ class Console:
 
     def control(self, line, why):
         self.send(line, f"=> {compact(line)}    # {why}")
+
+    def section(self, title):
+        self.transcript.write(f"-- {title}")
 
     def check(self, description, passed):
         self.checks.append((description, bool(passed)))
@@ -324,12 +334,8 @@ def event_named(name):
 
 
 # --- the live class --------------------------------------------------------------------------
-def live_class(c, quick):
-    video_seconds = 1.0 if quick else 3.0
-    c.transcript.write("== A live class: room 7, we are student 42; the simulated engine plays "
-                       "the teacher and the other students")
-    c.control({"sim": "classroom", "on": True}, "the simulated engine behaves like a small class")
-
+def enter_room(c):
+    c.section("entering the room")
     mark = len(c.seen)
     config = {"id": ROOM, "type": 0, "userId": ME, "userType": 2, "sess": "demo-session",
               "appVersion": "3.1.0.0001",
@@ -345,6 +351,10 @@ def live_class(c, quick):
         "userEnterRoom", since=mark,
         where=lambda l: any(isinstance(v, dict) and v.get("id") == ME for v in items_of(l))))
 
+
+
+def class_starts(c):
+    c.section("a latecomer, the class starts")
     mark = len(c.seen)
     c.emit("OnUserEnterRoom", [NEWCOMER, 6], why="a latecomer joins")
     c.check("the latecomer's arrival reaches the scripts", c.expect_event(
@@ -354,7 +364,10 @@ def live_class(c, quick):
     c.emit("OnStartClass", [str(int(time.time() * 1000))], why="the engine confirms the start")
     c.check("onStartClass arrives", c.expect_event("onStartClass", since=mark))
 
-    # Chat both ways.
+
+
+def chat(c):
+    c.section("chat both ways")
     mark = len(c.seen)
     result = c.call("live.sendChatMessage", ME, "Good morning, everyone!", 0,
                     why="our chat message")
@@ -369,8 +382,11 @@ def live_class(c, quick):
     c.check("the teacher's message reaches the scripts", c.expect_event(
         "onChatMessage", since=mark, where=lambda l: "fractions" in compact(l)))
 
-    # Strokes on the shared board: ours go to the engine from the core thread, the teacher's
-    # come in as events.
+
+
+def strokes(c):
+    # Ours reach the engine from the host's core thread; the teacher's come in as events.
+    c.section("strokes on the shared board")
     mark = len(c.seen)
     points = [{"x": 0.1 * i, "y": 0.05 * i * i, "pressure": 0.5} for i in range(8)]
     result = c.call("live.syncStroke", points, 1, 2, why="we draw a curve")
@@ -383,7 +399,10 @@ def live_class(c, quick):
     c.emit("OnSyncStroke", [{"generate": 120, "a": 3, "b": 4}], why="the teacher draws")
     c.check("the teacher's stroke arrives", c.expect_event("onSyncStroke", since=mark))
 
-    # The microphone queue.
+
+
+def microphone_queue(c):
+    c.section("the microphone queue")
     mark = len(c.seen)
     c.emit("OnMicrophoneQueueOpened", [1], why="the teacher opens the microphone queue")
     c.check("onMicrophoneQueueOpened arrives", c.expect_event("onMicrophoneQueueOpened",
@@ -400,7 +419,10 @@ def live_class(c, quick):
     c.emit("OnMicrophoneCanceled", [ME, 0, [0, 0]], why="our turn ends")
     c.check("onMicrophoneCanceled arrives", c.expect_event("onMicrophoneCanceled", since=mark))
 
-    # A question with answers.
+
+
+def question_and_answers(c):
+    c.section("a question with answers")
     question = {"questionId": 31, "type": 1, "optionNum": 4,
                 "text": "Which fraction equals 0.5?", "options": ["1/3", "2/4", "3/5", "4/7"]}
     mark = len(c.seen)
@@ -430,17 +452,20 @@ def live_class(c, quick):
     c.check("the answer reached the engine as question 31, option 1",
             answer.get("args", [None])[0] == 31 and answer.get("args", [0, []])[1][:1] == [1])
 
-    # Video: our camera at 15 frames per second, and the teacher's picture changing size.
+
+
+def video(c, seconds):
+    c.section("video: our camera at 15 frames per second, the teacher's picture changing size")
     mark = len(c.seen)
     c.check("beginSendVideo answers 0", c.call("live.beginSendVideo", why="our camera on")
             == [0])
-    c.pump(video_seconds)
+    c.pump(seconds)
     c.check("stopSendVideo answers 0", c.call("live.stopSendVideo", why="camera off") == [0])
     c.pump(0.3)
     frames = [l for l in c.seen[mark:] if l.get("event") == "onGetVideoData"
               and items_of(l)[0] == 0]
-    c.check(f"camera frames arrive on stream 0 ({len(frames)} in {video_seconds:g} s)",
-            len(frames) >= 5 * video_seconds)
+    c.check(f"camera frames arrive on stream 0 ({len(frames)} in {seconds:g} s)",
+            len(frames) >= 5 * seconds)
     notices = [l["script"] for l in c.seen[mark:] if "script" in l]
     c.check("one size notice for the camera: OnVideoSizeChange(0,640,360);",
             notices.count("OnVideoSizeChange(0,640,360);") == 1)
@@ -458,6 +483,10 @@ def live_class(c, quick):
     c.check("size notices only when the size changes: " + " ".join(notices),
             notices == ["OnVideoSizeChange(1,320,180);", "OnVideoSizeChange(1,480,270);"])
 
+
+
+def leaving(c):
+    c.section("the end of the class")
     mark = len(c.seen)
     c.emit("OnUserQuitRoom", [NEWCOMER["id"], 0], why="the latecomer leaves")
     c.check("userQuitRoom arrives", c.expect_event("userQuitRoom", since=mark))
@@ -469,6 +498,20 @@ def live_class(c, quick):
             c.call("live.startSend", why="no room any more") == [-1])
     ops = [entry.get("op") for entry in c.journal("the end of the class on the engine's side")]
     c.check("the engine saw Live.QuitRoom", "Live.QuitRoom" in ops)
+
+
+def live_class(c, quick):
+    c.transcript.write("== A live class: room 7, we are student 42; the simulated engine plays "
+                       "the teacher and the other students")
+    c.control({"sim": "classroom", "on": True}, "the simulated engine behaves like a small class")
+    enter_room(c)
+    class_starts(c)
+    chat(c)
+    strokes(c)
+    microphone_queue(c)
+    question_and_answers(c)
+    video(c, 1.0 if quick else 3.0)
+    leaving(c)
 
 
 # --- the recorded class ----------------------------------------------------------------------
@@ -499,6 +542,7 @@ def playback(c, quick):
 
     c.reactions.append(answer_requests)
 
+    c.section("open and play; the scripts answer the stored-data requests as they come")
     mark = len(c.seen)
     result = c.call("offlinePlay.openMedia", compact({"id": 3, "userId": 9}),
                     why="open the recording")
@@ -517,6 +561,7 @@ def playback(c, quick):
     answers = [l for l in c.seen[mark:] if l.get("call") == "offlinePlay.setStorageData"]
     c.check("no answer block was left to the console", all(
         "blocksNotTaken" not in l for l in answers) and len(answers) == len(answered))
+    c.section("progress while playing")
     c.pump(play_seconds)
     first = c.call("offlinePlay.getPlayProgress", why="where are we?")
     c.pump(0.5)
@@ -530,6 +575,7 @@ def playback(c, quick):
     c.check("one size notice for the playback picture", sum(
         1 for l in c.seen[mark:] if l.get("script") == "OnVideoSizeChange(1000,640,360);") == 1)
 
+    c.section("seek, pause, close")
     c.check("seekMedia answers 0",
             c.call("offlinePlay.seekMedia", 300000, why="jump to minute 5") == [0])
     c.pump(0.3)
@@ -582,6 +628,7 @@ def self_test():
     assert item_value({"type": 14, "size": 3, "fnv1a": "00"}) == "<3 bytes, fnv1a 00>"
     assert item_value({"type": 13, "value": "{oops"}) == "{oops"
     assert clip("x" * 200).endswith("...") and len(clip("x" * 200)) == 150
+    assert show_argument('{"id":7}') == """'{"id":7}'""" and show_argument("hi") == '"hi"'
     assert json.loads(segment_bytes("segment-1"))["segment"] == "segment-1"
     data = frame_hash.planar(4, 2, 0)
     assert len(data) == 4 * 2 * 3 // 2
