@@ -51,9 +51,9 @@ void RouteMessage(const DelegateRegistry& registry, std::shared_ptr<MessageFromC
   static const char kEnginePrefix[] = "engine.";
   if (prefix.size() == sizeof(kEnginePrefix) - 1 &&
       std::memcmp(name, kEnginePrefix, prefix.size()) == 0) {
-    // Device commands go to every delegate; each serves them with its own device wrapper.
-    const auto delegates = registry.Ordered();
-    for (const auto& entry : delegates) {
+    // Device commands go to every delegate; each serves them with its own device wrapper. The
+    // registry changes only inside Init, never while a command runs, so it is walked in place.
+    for (const auto& entry : registry.Ordered()) {
       if (entry.second != nullptr) entry.second->OnMessage(message);
     }
   }

@@ -1,0 +1,421 @@
+#!/usr/bin/env bash
+# End-to-end tests of uninstall.exe under Wine on simulated installations.
+#
+#   e2e.sh full|hostile-a|hostile-b <bin-dir> <source-dir>
+#
+# Every run gets its own throw-away prefix made by kv_make_safe_prefix: no z: drive, user folders
+# that are real empty folders, all fixtures on C:, and D: mapping a folder that holds only copies
+# of the programs under test. Started as root, the script drops to the unprivileged uid 65534 so
+# that even a path escaping the prefix could not reach anything that user may not write. Each
+# suite starts its own Xvfb on a free display and stops it at the end.
+set -uo pipefail
+
+suite=$1 bin=$2 src=$3
+source "$src/scripts/lib/wine-prefix.sh"
+
+if [ -z "${KV_E2E_WORK:-}" ]; then
+  work=$(mktemp -d /tmp/kv-uninst-e2e.XXXXXX)
+  mkdir -p "$work/bin" "$work/home"
+  cp "$bin/uninstall.exe" "$bin/kv_uitool.exe" "$bin/kv_dummy_client.exe" "$work/bin/"
+  if [ "$(id -u)" = 0 ]; then
+    mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+    chown -R 65534:65534 "$work"
+    chmod 755 "$work"
+    KV_E2E_WORK=$work setpriv --reuid=65534 --regid=65534 --clear-groups \
+      env -i PATH="$PATH" HOME="$work/home" USER=nobody LANG=C.UTF-8 KV_E2E_WORK="$work" \
+      bash "$0" "$suite" "$bin" "$src"
+  else
+    KV_E2E_WORK=$work HOME="$work/home" bash "$0" "$suite" "$bin" "$src"
+  fi
+  status=$?
+  rm -rf "$work"
+  exit $status
+fi
+
+work=$KV_E2E_WORK
+prefix=$work/prefix
+C=$prefix/drive_c
+failures=0
+xvfb_pid=""
+
+note() { echo "-- [${SECONDS}s] $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else fail "$what"; fi; }
+
+cleanup() {
+  kv_remove_prefix "$prefix"
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+# --- Display ---------------------------------------------------------------------------------
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+    export DISPLAY=":$n"
+    break
+  fi
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || { echo "FAIL: no Xvfb display"; exit 1; }
+
+# --- Sandboxed prefix -------------------------------------------------------------------------
+kv_make_safe_prefix "$prefix" d "$work/bin" || { echo "FAIL: prefix"; exit 1; }
+export WINEPREFIX=$prefix WINEDEBUG=-all
+# Refuse to run anything that deletes unless the prefix is sealed.
+[ ! -e "$prefix/dosdevices/z:" ] || { echo "FAIL: z: still mapped"; exit 1; }
+if find "$C/users" -maxdepth 2 -type l | grep -q .; then echo "FAIL: user links"; exit 1; fi
+wineserver -p
+wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+
+user=$(ls "$C/users" | grep -vx Public | head -1)
+U="C:\\users\\$user"
+profile=$C/users/$user
+desktop=$profile/Desktop
+programs="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+appdata=$profile/AppData/Roaming
+temp_bat="$profile/Temp/delKovraUninstall.bat"
+mkdir -p "$desktop" "$programs" "$appdata" "$profile/Temp"
+tool='D:\kv_uitool.exe'
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\KovraPravik'
+pids=()
+
+w() { wine "$@" </dev/null 2>/dev/null; }
+unix_of() {  # C:\a\b -> $C/a/b
+  local p=${1#C:\\}
+  echo "$C/${p//\\//}"
+}
+set_location() { w reg add "$uninstall_key" /v InstallLocation /t REG_SZ /d "$1" /f >/dev/null; }
+key_exists() { w reg query "$1" >/dev/null 2>&1; }
+snapshot() { (cd "$C" && find . \( -path ./windows/temp -o -path "./users/$user/Temp" \) -prune \
+  -o -print | LC_ALL=C sort); }
+
+# A simulated installation in Windows folder $1 with the uninstaller and nested files.
+make_install() {
+  local dir; dir=$(unix_of "$1")
+  mkdir -p "$dir/plugins/deep" "$dir/locale"
+  cp "$work/bin/uninstall.exe" "$dir/uninstall.exe"
+  cp "$work/bin/kv_dummy_client.exe" "$dir/KovraPravik.exe"
+  cp "$work/bin/kv_dummy_client.exe" "$dir/crash_server.exe"
+  echo data > "$dir/plugins/deep/plugin.dll"
+  echo data > "$dir/locale/zh.pak"
+  echo data > "$dir/config.ini"
+  set_location "$1"
+}
+
+# Starts uninstaller $1 (cwd: Linux folder $2, optional), confirms and leaves the dialog with $3
+# (done, close or idok). Sets first_rc and dialog_rc; waits for the self-deleting script.
+run_uninstall() {
+  local exe=$1 cwd=${2:-$C} how=${3:-done}
+  (cd "$cwd" && wine "$exe" </dev/null >/dev/null 2>&1) &
+  local first=$!
+  if ! w "$tool" confirm-ok | grep -q answered; then fail "confirmation box of $exe"; fi
+  local out; out=$(w "$tool" finish "$how")
+  if ! echo "$out" | grep -q '^exit code'; then
+    fail "dialog of $exe: $out"
+    recover
+  fi
+  dialog_rc=$(echo "$out" | sed -n 's/^exit code //p' | tr -d '\r')
+  wait "$first"; first_rc=$?
+  wait_for_script
+}
+
+wait_for_script() {
+  for _ in $(seq 240); do
+    if [ ! -e "$temp_bat" ] && ! w "$tool" running 'C:\windows\system32\cmd.exe'; then return; fi
+    sleep 0.25
+  done
+  fail "self-deleting script still running"
+}
+
+# Files under C: that existed in snapshot $1 and are gone now, outside the allowed prefixes
+# ($2...: paths relative to C:, like ./Program Files/Kovra).
+lost_outside() {
+  local before=$1; shift
+  local after; after=$(snapshot)
+  comm -23 <(echo "$before") <(echo "$after") | while IFS= read -r f; do
+    local allowed=0 a
+    for a in "$@"; do
+      case "$f" in "$a"|"$a"/*) allowed=1;; esac
+    done
+    [ "$allowed" = 1 ] || echo "$f"
+  done
+}
+
+# After a failed step: end every Windows process of the prefix so the next case starts clean.
+recover() {
+  wineserver -k
+  wineserver -p
+  pids=()
+}
+
+start_client() {  # a dummy client from Windows path $1
+  wine "$1" </dev/null >/dev/null 2>&1 &
+  pids+=($!)
+}
+
+stop_all() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  pids=()
+}
+
+# --- Suites -----------------------------------------------------------------------------------
+suite_full() {
+  local inst='C:\Program Files\Kovra\KovraPravik'
+  local idir; idir=$(unix_of "$inst")
+  make_install "$inst"
+  w reg add 'HKCR\qpx\shell\open\command' /ve /d '"C:\x.exe" "%1"' /f >/dev/null
+  w reg add 'HKCR\qpxt\shell\open\command' /ve /d '"C:\y.exe" "%1"' /f >/dev/null
+  echo lnk > "$desktop/KovraPravik.lnk"
+  echo lnk > "$desktop/Other.lnk"
+  mkdir -p "$programs/Kovra/KovraPravik" "$programs/Kovra/OtherProduct"
+  echo lnk > "$programs/Kovra/KovraPravik/KovraPravik.lnk"
+  echo lnk > "$programs/Kovra/KovraPravik/卸载KovraPravik.lnk"
+  echo lnk > "$programs/Kovra/OtherProduct/Other.lnk"
+  mkdir -p "$appdata/Kovra/logs" && echo log > "$appdata/Kovra/logs/a.txt"
+  mkdir -p "$C/Other" && cp "$work/bin/kv_dummy_client.exe" "$C/Other/KovraPravik.exe"
+  local task=0
+  if w "$tool" task-create KovraUpdateTaskMachine && w "$tool" task-exists KovraUpdateTaskMachine
+  then task=1; else note "Task Scheduler cannot register tasks here; task step not checked"; fi
+
+  note "cancel changes nothing and exits 0"
+  local before; before=$(snapshot)
+  (cd "$C" && wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1) &
+  local first=$!
+  w "$tool" confirm-cancel | grep -q answered || fail "cancel: no confirmation box"
+  wait "$first"; check "cancel exits 0" [ $? = 0 ]
+  check "cancel leaves files" [ "$before" = "$(snapshot)" ]
+  check "cancel leaves the uninstall key" key_exists "$uninstall_key"
+
+  note "a second uninstaller exits 0 at once, the first keeps its box"
+  (cd "$C" && wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1) &
+  first=$!
+  sleep 1
+  local t0=$SECONDS
+  (cd "$C" && timeout 20 wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1)
+  check "second instance exits 0" [ $? = 0 ]
+  check "second instance ends quickly" [ $((SECONDS - t0)) -le 5 ]
+  w "$tool" confirm-cancel | grep -q answered || fail "first instance lost its box"
+  wait "$first"
+
+  note "the setup mutex held shows the busy box"
+  wine "$tool" hold-mutex 'Global\KovraSetup' 30 </dev/null >/dev/null 2>&1 &
+  local holder=$!
+  sleep 1
+  (cd "$C" && wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1) &
+  first=$!
+  check "busy box with its text" bash -c "wine '$tool' busy-ok 2>/dev/null | grep -q answered"
+  wait "$first"; check "busy exits 0" [ $? = 0 ]
+  kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+  check "busy run left the copy unwritten" [ ! -e "$idir/uninstall_new.exe" ]
+
+  note "full uninstall"
+  start_client "$inst\\KovraPravik.exe"
+  start_client "$inst\\KovraPravik.exe"
+  start_client 'C:\Other\KovraPravik.exe'
+  for _ in $(seq 40); do
+    w "$tool" running "$inst\\KovraPravik.exe" && w "$tool" running 'C:\Other\KovraPravik.exe' &&
+      break
+    sleep 0.25
+  done
+  check "client is running before" w "$tool" running "$inst\\KovraPravik.exe"
+  before=$(snapshot)
+  run_uninstall "$inst\\uninstall.exe" "$C" done
+  check "first process exits 0" [ "$first_rc" = 0 ]
+  check "dialog exits 0 after Done" [ "$dialog_rc" = 0 ]
+  check "installed client ended" bash -c "! wine '$tool' running '$inst\\KovraPravik.exe' 2>/dev/null"
+  check "same-named client elsewhere survives" w "$tool" running 'C:\Other\KovraPravik.exe'
+  check "installation folder removed" [ ! -e "$idir" ]
+  check "uninstaller copy removed" [ ! -e "$idir/uninstall_new.exe" ]
+  check "data folder removed" [ ! -e "$appdata/Kovra" ]
+  check "desktop shortcut removed" [ ! -e "$desktop/KovraPravik.lnk" ]
+  check "other desktop shortcut kept" [ -e "$desktop/Other.lnk" ]
+  check "product start-menu folder removed" [ ! -e "$programs/Kovra/KovraPravik" ]
+  check "other product's folder kept" [ -e "$programs/Kovra/OtherProduct/Other.lnk" ]
+  check "uninstall key removed" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+  check "qpx command key removed" bash -c "! wine reg query 'HKCR\\qpx\\shell\\open\\command' >/dev/null 2>&1"
+  check "qpx parent keys kept" key_exists 'HKCR\qpx\shell\open'
+  check "qpxt command key kept" key_exists 'HKCR\qpxt\shell\open\command'
+  if [ "$task" = 1 ]; then
+    check "update task removed" bash -c "! wine '$tool' task-exists KovraUpdateTaskMachine 2>/dev/null"
+  fi
+  check "script removed itself" [ ! -e "$temp_bat" ]
+  local lost; lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik" \
+    "./users/$user/AppData/Roaming/Kovra" "./users/$user/Desktop/KovraPravik.lnk" \
+    "./users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Kovra/KovraPravik" \
+    "./windows/system32/tasks/KovraUpdateTaskMachine")
+  check "nothing else lost${lost:+: $lost}" [ -z "$lost" ]
+  stop_all
+
+  note "a copy finding the uninstaller mutex held gives up after a bounded wait, silently"
+  make_install "$inst"
+  cp "$work/bin/uninstall.exe" "$idir/Uninstall_NEW.exe"
+  wine "$tool" hold-mutex 'Global\KovraSetup_Unistall' 15 </dev/null >/dev/null 2>&1 &
+  local holder=$!
+  sleep 1
+  local t0=$SECONDS
+  (cd "$C" && timeout 14 wine "$inst\\Uninstall_NEW.exe" </dev/null >/dev/null 2>&1)
+  local rc=$? waited=$((SECONDS - t0))
+  check "copy exits 0 after giving up (rc $rc)" [ "$rc" = 0 ]
+  check "copy waited a bounded time (${waited}s)" test "$waited" -ge 4 -a "$waited" -le 10
+  kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+
+  note "a copy waits for the mutex hand-over, runs without asking; the default command quits 1"
+  wine "$tool" hold-mutex 'Global\KovraSetup_Unistall' 2 </dev/null >/dev/null 2>&1 &
+  holder=$!
+  sleep 0.5
+  (cd "$C" && wine "$inst\\Uninstall_NEW.exe" </dev/null >/dev/null 2>&1) &
+  first=$!
+  local out; out=$(w "$tool" finish idok)
+  check "dialog after hand-over, exit code 1 ($out)" [ "$(echo "$out" | tr -d '\r')" = "exit code 1" ]
+  wait "$first"
+  wait "$holder" 2>/dev/null
+  sleep 1
+  check "no script written" [ ! -e "$temp_bat" ]
+  check "copy left in place" [ -e "$idir/Uninstall_NEW.exe" ]
+}
+
+suite_hostile_a() {
+  local docs=$profile/Documents
+  mkdir -p "$docs/precious/inner" "$C/canary"
+  echo keep > "$docs/precious/inner/thesis.doc"
+  echo keep > "$docs/letter.txt"
+  echo keep > "$C/canary/keep.txt"
+  echo keep > "$C/windows/kv_canary.txt"
+  local inst='C:\Program Files\Kovra\KovraPravik' before lost
+  local idir; idir=$(unix_of "$inst")
+
+  note "a link inside the installation folder is removed, its target kept"
+  make_install "$inst"
+  ln -s "$docs/precious" "$idir/plugins/link"
+  before=$(snapshot)
+  run_uninstall "$inst\\uninstall.exe"
+  check "link target kept" [ -e "$docs/precious/inner/thesis.doc" ]
+  if [ -L "$idir/plugins/link" ]; then
+    # Wine cannot remove a Linux symbolic link through the Win32 calls; the uninstaller then
+    # keeps the folder (the script must not recurse through the link) and removes everything else.
+    note "link could not be removed here (Wine); checking that the rest went and the link stayed"
+    check "other files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/plugins/deep"
+    check "uninstaller copy removed" [ ! -e "$idir/uninstall_new.exe" ]
+  else
+    check "link itself removed, folder gone" [ ! -e "$idir" ]
+  fi
+  lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
+  check "nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
+  rm -rf "$idir"
+
+  local loc
+  # The Windows folder and the profile are tried below with the uninstaller inside them.
+  for loc in 'C:\' 'c:/' "$U\\AppData" 'C:\Program Files'; do
+    note "InstallLocation $loc deletes nothing"
+    make_install "$inst"
+    set_location "$loc"
+    before=$(snapshot)
+    run_uninstall "$inst\\uninstall.exe"
+    check "dialog exit 0" [ "$dialog_rc" = 0 ]
+    lost=$(lost_outside "$before")
+    check "nothing lost with $loc${lost:+: $lost}" [ -z "$lost" ]
+    check "copy removed by the script" [ ! -e "$idir/uninstall_new.exe" ]
+    rm -rf "$idir"
+  done
+
+  note "uninstaller inside the Windows folder recorded as the installation folder"
+  cp "$work/bin/uninstall.exe" "$C/windows/uninstall.exe"
+  set_location 'C:\windows'
+  before=$(snapshot)
+  run_uninstall 'C:\windows\uninstall.exe'
+  lost=$(lost_outside "$before")
+  check "Windows folder intact${lost:+: $lost}" [ -z "$lost" ]
+  check "copy in Windows folder removed" [ ! -e "$C/windows/uninstall_new.exe" ]
+
+  note "uninstaller inside the user profile recorded as the installation folder"
+  cp "$work/bin/uninstall.exe" "$profile/uninstall.exe"
+  set_location "$U"
+  before=$(snapshot)
+  run_uninstall "$U\\uninstall.exe"
+  lost=$(lost_outside "$before")
+  check "profile intact${lost:+: $lost}" [ -z "$lost" ]
+}
+
+suite_hostile_b() {
+  local inst='C:\Program Files\Kovra\KovraPravik' before lost
+  local idir; idir=$(unix_of "$inst")
+
+  note "a relative InstallLocation deletes nothing"
+  make_install 'C:\Work\Kovra\KovraPravik'
+  set_location 'Kovra\KovraPravik'
+  before=$(snapshot)
+  run_uninstall 'C:\Work\Kovra\KovraPravik\uninstall.exe' "$C/Work" done
+  lost=$(lost_outside "$before")
+  check "relative location: nothing lost${lost:+: $lost}" [ -z "$lost" ]
+  rm -rf "$C/Work"
+
+  note "a % in the installation path"
+  mkdir -p "$C/Apps/a1b" && echo keep > "$C/Apps/a1b/keep.txt"
+  make_install 'C:\Apps\a%num%b'
+  before=$(snapshot)
+  run_uninstall 'C:\Apps\a%num%b\uninstall.exe'
+  check "installation folder with % removed" [ ! -e "$C/Apps/a%num%b" ]
+  lost=$(lost_outside "$before" "./Apps/a%num%b")
+  check "sibling kept${lost:+: $lost}" [ -z "$lost" ]
+
+  note "uninstaller started from a foreign folder, left with the close button"
+  make_install "$inst"
+  mkdir -p "$C/Tools" && cp "$work/bin/uninstall.exe" "$C/Tools/" && echo keep > "$C/Tools/keep.txt"
+  before=$(snapshot)
+  run_uninstall 'C:\Tools\uninstall.exe' "$C" close
+  check "close button exit code 1004" [ "$dialog_rc" = 1004 ]
+  check "installation folder removed" [ ! -e "$idir" ]
+  check "foreign folder kept" test -e "$C/Tools/keep.txt" -a -e "$C/Tools/uninstall.exe"
+  check "foreign copy removed" [ ! -e "$C/Tools/uninstall_new.exe" ]
+  lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
+  check "nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
+
+  note "a locked file inside is registered for deletion at restart"
+  make_install "$inst"
+  echo data > "$idir/locked.dat"
+  wine "$tool" hold-file "$inst\\locked.dat" 25 </dev/null >/dev/null 2>&1 &
+  local holder=$!
+  sleep 1
+  before=$(snapshot)
+  run_uninstall "$inst\\uninstall.exe"
+  check "locked file still there" [ -e "$idir/locked.dat" ]
+  check "free files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/plugins"
+  local pending
+  pending=$(w reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations | tr -d '\0')
+  check "locked file registered for restart" bash -c "echo '$pending' | grep -qi 'KovraPravik.locked.dat'"
+  lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
+  check "nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
+  kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+  rm -rf "$idir"
+
+  note "a path too long for the copy's name: the uninstall runs in the installed file"
+  local long; long=$(printf 'a%.0s' $(seq 235))
+  local ldir="C:\\Long\\$long"
+  make_install "$ldir"
+  before=$(snapshot)
+  (cd "$C" && wine "$ldir\\uninstall.exe" </dev/null >/dev/null 2>&1) &
+  local first=$!
+  w "$tool" confirm-ok | grep -q answered || fail "long: no confirmation box"
+  local out; out=$(w "$tool" finish done)
+  wait "$first"; first_rc=$?
+  check "long path: dialog in the first process ($out)" [ "$first_rc" = 0 ]
+  wait_for_script
+  check "long path: no cut copy written" [ -z "$(ls "$C/Long" 2>/dev/null | grep -v "^$long\$")" ]
+  check "long path: installation folder removed" [ ! -e "$C/Long/$long" ]
+}
+
+case "$suite" in
+  full) suite_full ;;
+  hostile-a) suite_hostile_a ;;
+  hostile-b) suite_hostile_b ;;
+  *) echo "unknown suite $suite"; exit 2 ;;
+esac
+stop_all
+echo "$suite: $failures failure(s)"
+[ "$failures" = 0 ]

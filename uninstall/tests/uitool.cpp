@@ -1,0 +1,261 @@
+// UI automation and fixture tool for the uninstaller's end-to-end tests (console program).
+//
+//   kv_uitool confirm-ok | confirm-cancel | busy-ok
+//       waits for the uninstaller's message box, checks its exact text, presses OK or Cancel.
+//   kv_uitool finish done|close|idok
+//       waits for the main dialog, checks the progress page, that Esc and Alt+F4 leave it open,
+//       then (done/close) waits for the finished page and presses the button, or (idok) sends
+//       the default command at once; prints "exit code N" of the dialog's process.
+//   kv_uitool no-window SECONDS      fails if a message box or the dialog appears in time
+//   kv_uitool running PATH           exit 0 when a process has a module loaded from PATH
+//   kv_uitool hold-file PATH SECONDS opens PATH without sharing and keeps it open
+//   kv_uitool hold-mutex NAME SECONDS
+//   kv_uitool task-create NAME | task-exists NAME
+#include <windows.h>
+
+#include <oleauto.h>
+#include <psapi.h>
+#include <taskschd.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "unique_handle.h"
+
+namespace {
+
+using uninstall::UniqueFileHandle;
+using uninstall::UniqueHandle;
+
+constexpr wchar_t kCaption[] = L"Kovra";
+constexpr wchar_t kConfirmText[] = L"您确认卸载KovraPravik？";
+constexpr wchar_t kBusyText[] = L"正在运行安装或卸载实例请稍后卸载,";
+constexpr wchar_t kDialogTitle[] = L"KovraPravik - 卸载程序";
+constexpr wchar_t kDialogClass[] = L"#32770";
+
+constexpr CLSID kClsidTaskScheduler = {
+    0x0F87369F, 0xA4E5, 0x4CFC, {0xBD, 0x3E, 0x73, 0xE6, 0x15, 0x45, 0x72, 0xDD}};
+constexpr IID kIidTaskService = {
+    0x2FABA4C7, 0x4DA9, 0x4013, {0x96, 0x97, 0x20, 0xCC, 0x3F, 0xD4, 0x0F, 0x85}};
+
+int Fail(const char* what) {
+  std::printf("FAIL: %s\n", what);
+  std::fflush(stdout);
+  return 1;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  wchar_t buf[512] = {};
+  ::GetWindowTextW(hwnd, buf, 512);
+  return buf;
+}
+
+// Waits up to `ms` for a visible top-level dialog-class window with `title` (visible: its
+// initialisation has ended).
+HWND WaitForWindow(const wchar_t* title, DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  do {
+    HWND hwnd = ::FindWindowW(kDialogClass, title);
+    if (hwnd != nullptr && ::IsWindowVisible(hwnd)) return hwnd;
+    ::Sleep(50);
+  } while (::GetTickCount() - start < ms);
+  return nullptr;
+}
+
+// True when some static of the message box shows exactly `text`.
+bool BoxShows(HWND box, const wchar_t* text) {
+  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (TextOf(child) == text) return true;
+  }
+  return false;
+}
+
+bool Click(HWND button) {
+  DWORD_PTR ignored = 0;
+  return ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+}
+
+int AnswerBox(const wchar_t* text, int button) {
+  HWND box = WaitForWindow(kCaption, 30000);
+  if (box == nullptr) return Fail("no message box");
+  if (!BoxShows(box, text)) return Fail("message box text differs");
+  HWND target = ::GetDlgItem(box, button);
+  if (target == nullptr) return Fail("message box lacks the button");
+  if (!Click(target)) return Fail("button click failed");
+  std::printf("answered\n");
+  return 0;
+}
+
+bool Visible(HWND dlg, int id) { return ::IsWindowVisible(::GetDlgItem(dlg, id)) != FALSE; }
+
+// Esc and Alt+F4 (close request) must not close the dialog.
+bool SurvivesCloseRequests(HWND dlg) {
+  ::PostMessageW(dlg, WM_KEYDOWN, VK_ESCAPE, 0);
+  ::PostMessageW(dlg, WM_KEYUP, VK_ESCAPE, 0);
+  ::PostMessageW(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+  ::Sleep(400);
+  return ::IsWindow(dlg) != FALSE;
+}
+
+int Finish(const std::wstring& how) {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  if (dlg == nullptr) return Fail("no main dialog");
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(dlg, &pid);
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+  if (!process) return Fail("cannot open the dialog's process");
+  if (how == L"idok") {
+    ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  } else {
+    if (::IsWindowEnabled(::GetDlgItem(dlg, 1004))) return Fail("close button enabled early");
+    const LONG_PTR style = ::GetWindowLongPtrW(dlg, GWL_STYLE);
+    if ((style & WS_CAPTION) != 0 || (style & WS_MINIMIZEBOX) == 0) {
+      return Fail("caption not removed or minimise box missing");
+    }
+    if (TextOf(::GetDlgItem(dlg, 1002)).rfind(L"%", 0) != 0) return Fail("percentage text");
+    // Drag to move: the background answers HTCAPTION, a control does not.
+    POINT background = {5, 100};
+    ::ClientToScreen(dlg, &background);
+    RECT label = {};
+    ::GetWindowRect(::GetDlgItem(dlg, 1000), &label);
+    DWORD_PTR hit = 0;
+    ::SendMessageTimeoutW(dlg, WM_NCHITTEST, 0, MAKELPARAM(background.x, background.y),
+                          SMTO_ABORTIFHUNG, 5000, &hit);
+    if (hit != HTCAPTION) return Fail("background does not drag the window");
+    ::SendMessageTimeoutW(dlg, WM_NCHITTEST, 0, MAKELPARAM(label.left + 2, label.top + 2),
+                          SMTO_ABORTIFHUNG, 5000, &hit);
+    if (hit == HTCAPTION) return Fail("a control drags the window");
+    if (!SurvivesCloseRequests(dlg)) return Fail("progress page closed by Esc/Alt+F4");
+    const DWORD start = ::GetTickCount();
+    while (!Visible(dlg, 1003)) {
+      if (::GetTickCount() - start > 60000) return Fail("finished page never shown");
+      ::Sleep(50);
+    }
+    ::Sleep(200);
+    if (Visible(dlg, 1000) || Visible(dlg, 1002) || !Visible(dlg, 1001)) {
+      return Fail("finished page shows the wrong controls");
+    }
+    if (TextOf(::GetDlgItem(dlg, 1002)) != L"%100") return Fail("last percentage is not %100");
+    if (TextOf(::GetDlgItem(dlg, 1001)) != L"卸载完成") return Fail("finished text differs");
+    if (TextOf(::GetDlgItem(dlg, 1003)) != L"完成") return Fail("Done button text differs");
+    if (!::IsWindowEnabled(::GetDlgItem(dlg, 1004))) return Fail("close button still disabled");
+    if (!SurvivesCloseRequests(dlg)) return Fail("finished page closed by Esc/Alt+F4");
+    if (!Click(::GetDlgItem(dlg, how == L"close" ? 1004 : 1003))) return Fail("click failed");
+  }
+  if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
+    return Fail("process did not end");
+  }
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.get(), &code);
+  std::printf("exit code %lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
+
+int NoWindow(DWORD seconds) {
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < seconds * 1000) {
+    if (::FindWindowW(kDialogClass, kCaption) || ::FindWindowW(kDialogClass, kDialogTitle)) {
+      return Fail("a window appeared");
+    }
+    ::Sleep(50);
+  }
+  return 0;
+}
+
+bool Running(const std::wstring& path) {
+  UniqueFileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) return false;
+  bool found = false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snap.get(), &entry); more && !found;
+       more = ::Process32NextW(snap.get(), &entry)) {
+    UniqueHandle p(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
+    if (!p) continue;
+    wchar_t name[MAX_PATH] = {};
+    found = ::GetModuleFileNameExW(p.get(), nullptr, name, MAX_PATH) > 0 &&
+            _wcsicmp(name, path.c_str()) == 0;
+  }
+  return found;
+}
+
+// Task Scheduler 2.0 root folder, connected; null on failure.
+ITaskFolder* RootFolder(ITaskService** service) {
+  if (FAILED(::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
+                                reinterpret_cast<void**>(service)))) {
+    return nullptr;
+  }
+  VARIANT empty;
+  ::VariantInit(&empty);
+  if (FAILED((*service)->Connect(empty, empty, empty, empty))) return nullptr;
+  ITaskFolder* folder = nullptr;
+  BSTR root = ::SysAllocString(L"\\");
+  (*service)->GetFolder(root, &folder);
+  ::SysFreeString(root);
+  return folder;
+}
+
+int Task(bool create, const wchar_t* name) {
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ITaskService* service = nullptr;
+  ITaskFolder* folder = RootFolder(&service);
+  bool ok = false;
+  if (folder != nullptr) {
+    BSTR task = ::SysAllocString(name);
+    if (create) {
+      BSTR xml = ::SysAllocString(
+          L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
+          L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+          L"<Triggers><TimeTrigger><StartBoundary>2030-01-01T00:00:00</StartBoundary>"
+          L"</TimeTrigger></Triggers>"
+          L"<Actions><Exec><Command>C:\\windows\\notepad.exe</Command></Exec></Actions></Task>");
+      VARIANT empty;
+      ::VariantInit(&empty);
+      IRegisteredTask* registered = nullptr;
+      ok = SUCCEEDED(folder->RegisterTask(task, xml, TASK_CREATE_OR_UPDATE, empty, empty,
+                                          TASK_LOGON_NONE, empty, &registered));
+      if (registered) registered->Release();
+      ::SysFreeString(xml);
+    } else {
+      IRegisteredTask* registered = nullptr;
+      ok = SUCCEEDED(folder->GetTask(task, &registered));
+      if (registered) registered->Release();
+    }
+    ::SysFreeString(task);
+    folder->Release();
+  }
+  if (service) service->Release();
+  ::CoUninitialize();
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Fail("usage");
+  const std::wstring command = argv[1];
+  if (command == L"confirm-ok") return AnswerBox(kConfirmText, IDOK);
+  if (command == L"confirm-cancel") return AnswerBox(kConfirmText, IDCANCEL);
+  if (command == L"busy-ok") return AnswerBox(kBusyText, IDOK);
+  if (command == L"finish" && argc > 2) return Finish(argv[2]);
+  if (command == L"no-window" && argc > 2) return NoWindow(DWORD(_wtoi(argv[2])));
+  if (command == L"running" && argc > 2) return Running(argv[2]) ? 0 : 1;
+  if (command == L"hold-file" && argc > 3) {
+    UniqueFileHandle f(::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) return Fail("cannot open file");
+    ::Sleep(DWORD(_wtoi(argv[3])) * 1000);
+    return 0;
+  }
+  if (command == L"hold-mutex" && argc > 3) {
+    UniqueHandle m(::CreateMutexW(nullptr, FALSE, argv[2]));
+    ::Sleep(DWORD(_wtoi(argv[3])) * 1000);
+    return 0;
+  }
+  if (command == L"task-create" && argc > 2) return Task(true, argv[2]);
+  if (command == L"task-exists" && argc > 2) return Task(false, argv[2]);
+  return Fail("unknown command");
+}

@@ -1,0 +1,79 @@
+// The uninstaller's main dialog: a progress page while the worker runs and a finished page with
+// the Done button. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "../sequence.h"
+#include "../unique_handle.h"
+#include "dialog_impl.h"
+#include "message_loop.h"
+#include "plain_controls.h"
+
+// Private messages posted by the worker's callbacks.
+constexpr UINT WM_UNINSTALL_PROGRESS = WM_USER + 1001;  // wParam: percent
+constexpr UINT WM_UNINSTALL_FINISHED = WM_USER + 1002;
+
+enum UninstallPage : int32_t { Progress = 1, Finished = 2 };
+
+// Control ids of dialog template 129.
+enum MainDlgControl : int {
+  IDC_STATIC_UNINSTALLING = 1000,
+  IDC_STATIC_FINISHED = 1001,
+  IDC_STATIC_PERCENT = 1002,
+  IDC_BTN_DONE = 1003,
+  IDC_BTN_CLOSE = 1004,
+};
+
+class CMainDlg : public CDialogImpl<CMainDlg>,
+                 public CMessageFilter,
+                 public CIdleHandler,
+                 public IUninstallCallBack {
+ public:
+  enum { IDD = 129 };
+
+  CMainDlg() = default;
+
+  // Routes the dialog's messages; false leaves a message to the default dialog processing.
+  bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+  BOOL PreTranslateMessage(MSG* msg) override;
+  BOOL OnIdle() override;
+
+  // Worker-thread callbacks: only the last two act, by posting to the window if it still exists.
+  int OnProcessesClosed() override { return 0; }
+  int OnShortcutsRemoved() override { return 0; }
+  int OnRegistryCleaned() override { return 0; }
+  int OnFilesRemoved() override { return 0; }
+  int OnProgress(int32_t percent) override;
+  int OnFinished() override;
+
+  UninstallPage page() const { return page_; }
+
+ private:
+  LRESULT OnInitDialog();
+  void OnDestroy();
+  LRESULT OnEraseBackground(HDC dc);
+  bool OnNcHitTest(LPARAM lp, LRESULT& result);
+  bool OnCommand(int id);
+  void OnPercentChanged(int32_t percent);
+  void OnUninstallFinished();
+  void EnterProgressPage();
+  void StartWorker();
+
+  CPlainButton closeButton_;
+  CPlainProgress progress_;
+  CPlainLabel uninstallingLabel_;
+  CPlainLabel percentLabel_;
+  CPlainLabel finishedLabel_;
+  CPlainButton doneButton_;
+  UninstallPage page_ = Progress;
+  uninstall::UniqueHandle worker_;
+  uninstall::UniqueHIcon bigIcon_;
+  uninstall::UniqueHIcon smallIcon_;
+  // The window as seen by the worker's callbacks (written on the main thread).
+  std::atomic<HWND> callbackWindow_{nullptr};
+};

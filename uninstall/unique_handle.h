@@ -1,0 +1,80 @@
+// Move-only owners for Windows handles: one template, one alias per handle kind. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace uninstall {
+
+// Owns a pointer-like handle of type T, closed with Close unless it equals the invalid value
+// (InvalidBits as a pointer). reset() keeps the thread's last error intact so callers can still
+// read why a call failed.
+template <typename T, auto Close, intptr_t InvalidBits = 0>
+class UniqueAny {
+  static T Invalid() { return reinterpret_cast<T>(InvalidBits); }
+
+ public:
+  UniqueAny() = default;
+  explicit UniqueAny(T value) : value_(value) {}
+  UniqueAny(const UniqueAny&) = delete;
+  UniqueAny& operator=(const UniqueAny&) = delete;
+  UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueAny() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Invalid(); }
+
+  // Closes the held handle (if any) and takes `value`.
+  void reset(T value = Invalid()) {
+    if (value_ != Invalid()) {
+      const DWORD error = GetLastError();
+      Close(value_);
+      SetLastError(error);
+    }
+    value_ = value;
+  }
+
+  // Gives up ownership without closing.
+  [[nodiscard]] T release() { return std::exchange(value_, Invalid()); }
+
+ private:
+  T value_ = Invalid();
+};
+
+inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
+inline void CloseFind(HANDLE h) { ::FindClose(h); }
+inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
+inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+
+// Kernel objects whose failure value is null (processes, threads, mutexes).
+using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
+// Handles whose failure value is INVALID_HANDLE_VALUE (files, tool-help snapshots).
+using UniqueFileHandle = UniqueAny<HANDLE, CloseKernelHandle, -1>;
+using UniqueFindHandle = UniqueAny<HANDLE, CloseFind, -1>;
+using UniqueHKey = UniqueAny<HKEY, CloseKey>;
+using UniqueHIcon = UniqueAny<HICON, DestroyIconHandle>;
+
+// Runs a callable when the scope ends, unless released.
+template <typename F>
+class ScopeExit {
+ public:
+  explicit ScopeExit(F f) : f_(std::move(f)) {}
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+  ~ScopeExit() {
+    if (armed_) f_();
+  }
+  void release() { armed_ = false; }
+
+ private:
+  F f_;
+  bool armed_ = true;
+};
+
+}  // namespace uninstall
