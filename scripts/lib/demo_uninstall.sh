@@ -76,10 +76,11 @@ for _ in $(seq 40); do
 done
 keys=("$uninstall_key" 'HKCR\qpx\shell\open\command' 'HKCR\qpx\shell\open'
       'HKCR\qpxt\shell\open\command')
-say "   installed in $inst: the client (running), crash_server.exe, plugins, locale, config"
-say "   desktop and start-menu shortcuts, data folder %APPDATA%\\Kovra, URL protocol keys,"
-say "   the uninstall key$([ "$task" = 1 ] && echo ", the update task"); beside it: another"
-say "   product's shortcuts and a same-named client running from C:\\Other"
+say "   installation: $inst (uninstall.exe, KovraPravik.exe running, crash_server.exe,"
+say "      plugins\\, locale\\, config.ini); desktop and start-menu shortcuts; data folder"
+say "      %APPDATA%\\Kovra; uninstall key; URL protocol qpx$([ "$task" = 1 ] && echo "; update task")"
+say "   must survive: desktop Other.lnk, start-menu Kovra\\OtherProduct, URL protocol qpxt,"
+say "      C:\\Other\\KovraPravik.exe (running, same name as the client)"
 check "the installed client is running" w "$tool" running "$inst\\KovraPravik.exe"
 
 before=$(snapshot)
