@@ -111,7 +111,10 @@ void Output::Error(const std::string& why) {
 
 CoreThread::CoreThread() : thread_([this] { Loop(); }) {}
 
-CoreThread::~CoreThread() {
+CoreThread::~CoreThread() { Stop(); }
+
+void CoreThread::Stop() {
+  if (!thread_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -209,8 +212,11 @@ int Console::Run(std::FILE* input) {
     }
   }
   core_.WaitIdle();
-  // Engine threads end before the process does, so no event reaches a half-destroyed host.
+  // Engine threads end before the process does, so no event reaches a half-destroyed host; the
+  // core thread ends too, so the process exits with no thread of ours still running (Wine's
+  // process exit has been seen to fault on a thread left waiting).
   kv_sim_free(kv_sim_control("{\"sim\":\"stop\"}"));
+  core_.Stop();
   return 0;
 }
 

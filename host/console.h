@@ -35,6 +35,8 @@ class CoreThread : public corvel::ICoreDispatcher {
  public:
   CoreThread();
   ~CoreThread();
+  // Runs what is queued, then ends the thread; later work items are not run. Idempotent.
+  void Stop();
   void Dispatch(corvel::IDispatchHanler* handler) override;
   // Returns once every item dispatched so far has run.
   void WaitIdle();
