@@ -64,7 +64,7 @@ add_test(NAME uninstall.wow64
          COMMAND bash "${kv_uninstall_dir}/tests/wow64.sh" "${CMAKE_BINARY_DIR}/bin" "${CMAKE_SOURCE_DIR}")
 set_tests_properties(uninstall.wow64 PROPERTIES LABELS "e2e" TIMEOUT 300)
 
-foreach(suite full hostile-a hostile-b)
+foreach(suite full hostile-a hostile-b look)
   add_test(NAME uninstall.e2e.${suite}
            COMMAND bash "${kv_uninstall_dir}/tests/e2e.sh" ${suite} "${CMAKE_BINARY_DIR}/bin"
                    "${CMAKE_SOURCE_DIR}")
