@@ -430,7 +430,9 @@ suite_look() {
   w "$tool" confirm-ok | grep -q answered || fail "look: no confirmation box"
 
   note "progress page part-way, the worker held"
-  local percent; percent=$(w "$tool" pause 30 | sed -n 's/^percent //p' | tr -d '\r')
+  # 40 % lies between the removal steps at 30 and 50 %: the worker is held in its sleep between
+  # two progress reports, not inside a step that might hold a lock the window needs.
+  local percent; percent=$(w "$tool" pause 40 | sed -n 's/^percent //p' | tr -d '\r')
   if [ -n "$percent" ]; then
     check "progress screenshot" kv_uninstaller_shot "$tool" "$art/progress.png"
     check "progress page at $percent%" python3 "$src/uninstall/tests/check_look.py" progress \

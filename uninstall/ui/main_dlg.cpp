@@ -191,22 +191,27 @@ LRESULT CMainDlg::OnInitDialog() {
   return TRUE;
 }
 
+void CMainDlg::SetUpButton(kv_skin::CBitmapButtonEx& button, int id, HIMAGELIST images,
+                           bool nineSlice, HFONT font) {
+  button.Subclass(::GetDlgItem(m_hWnd, id));
+  button.SetBitmapButtonExtendedStyle(kButtonStyle);
+  button.SetImageList(images);
+  button.SetImages(kImageNormal, kImagePressed, kImageHover, kImageDisabled);
+  button.SetHandCursor(true);
+  button.SetNineSlice(nineSlice);
+  ::SendMessageW(button.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
 void CMainDlg::SetUpControls() {
   kv_skin::CSkinResources& skin = kv_skin::CSkinResources::Instance();
   const HFONT font = skin.GetDialogFont();
   ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_MINIMIZEBOX);
 
   // The close glyph: its 11 x 11 image drawn as is.
-  closeButton_.Subclass(::GetDlgItem(m_hWnd, IDC_BTN_CLOSE));
-  closeButton_.SetBitmapButtonExtendedStyle(kButtonStyle);
-  closeButton_.SetImageList(skin.GetCloseImageList());
-  closeButton_.SetImages(kImageNormal, kImagePressed, kImageHover, kImageDisabled);
-  closeButton_.SetHandCursor(true);
-  closeButton_.SetNineSlice(false);
+  SetUpButton(closeButton_, IDC_BTN_CLOSE, skin.GetCloseImageList(), false, font);
   Place(closeButton_.hwnd(),
         {kCloseButtonPos.x, kCloseButtonPos.y, kCloseButtonPos.x + kCloseButtonSize.cx,
          kCloseButtonPos.y + kCloseButtonSize.cy});
-  ::SendMessageW(closeButton_.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
   const struct {
     kv_skin::CSimpleLabel& label;
@@ -222,13 +227,7 @@ void CMainDlg::SetUpControls() {
   }
 
   // The Done button: its 30 x 30 cell stretched over the whole button, white text.
-  doneButton_.Subclass(::GetDlgItem(m_hWnd, IDC_BTN_DONE));
-  doneButton_.SetBitmapButtonExtendedStyle(kButtonStyle);
-  doneButton_.SetImageList(skin.GetButtonImageList());
-  doneButton_.SetImages(kImageNormal, kImagePressed, kImageHover, kImageDisabled);
-  doneButton_.SetHandCursor(true);
-  doneButton_.SetNineSlice(true);
-  ::SendMessageW(doneButton_.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SetUpButton(doneButton_, IDC_BTN_DONE, skin.GetButtonImageList(), true, font);
   doneButton_.SetNormalTextColor(kDoneText);
 }
 

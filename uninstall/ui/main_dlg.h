@@ -67,6 +67,9 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   void StartWorker();
 
   void SetUpControls();
+  // Hover-mode image button on the skin's shared `images` (normal, hover, pressed, disabled).
+  void SetUpButton(kv_skin::CBitmapButtonEx& button, int id, HIMAGELIST images, bool nineSlice,
+                   HFONT font);
 
   kv_skin::CBitmapButtonEx closeButton_{kv_skin::kBtnAutoSize};
   kv_skin::CKovraProcessCtrl progress_;
