@@ -25,17 +25,21 @@ add_library(uninstall_win STATIC
   ${kv_uninstall_dir}/removal_win.cpp
   ${kv_uninstall_dir}/uninstall_context.cpp
   ${kv_uninstall_dir}/ui/message_loop.cpp
-  ${kv_uninstall_dir}/ui/main_dlg.cpp)
+  ${kv_uninstall_dir}/ui/window_impl.cpp)
 target_link_libraries(uninstall_win PUBLIC uninstall_core psapi shlwapi shell32 ole32 oleaut32
                       comctl32 user32 gdi32 advapi32)
 
+# The main dialog on the skin classes (ui/skin_win.cmake).
+add_library(uninstall_ui STATIC ${kv_uninstall_dir}/ui/main_dlg.cpp)
+target_link_libraries(uninstall_ui PUBLIC uninstall_win kv_skin_win)
+
 add_executable(uninstall WIN32 ${kv_uninstall_dir}/entry.cpp ${kv_uninstall_dir}/res/uninstall.rc)
-target_link_libraries(uninstall PRIVATE uninstall_win)
+target_link_libraries(uninstall PRIVATE uninstall_ui)
 target_link_options(uninstall PRIVATE -municode)
 # windres reads the resource script as UTF-8 so the Chinese template texts come out right.
 set_source_files_properties(${kv_uninstall_dir}/res/uninstall.rc PROPERTIES
   COMPILE_OPTIONS "-c;65001"
-  OBJECT_DEPENDS "${kv_uninstall_dir}/res/uninstall.manifest;${kv_uninstall_dir}/res/app.ico")
+  OBJECT_DEPENDS "${kv_uninstall_dir}/res/uninstall.manifest;${kv_uninstall_dir}/res/app.ico;${kv_uninstall_dir}/res/background.png;${kv_uninstall_dir}/res/close.png;${kv_uninstall_dir}/res/track.png;${kv_uninstall_dir}/res/fill.png;${kv_uninstall_dir}/res/uninstalling.png;${kv_uninstall_dir}/res/finished.png;${kv_uninstall_dir}/res/button.png")
 
 kv_add_test(uninstall_win_test SOURCES ${kv_uninstall_dir}/tests/win_test.cpp
             LIBS uninstall_win)
@@ -60,7 +64,7 @@ add_test(NAME uninstall.wow64
          COMMAND bash "${kv_uninstall_dir}/tests/wow64.sh" "${CMAKE_BINARY_DIR}/bin" "${CMAKE_SOURCE_DIR}")
 set_tests_properties(uninstall.wow64 PROPERTIES LABELS "e2e" TIMEOUT 300)
 
-foreach(suite full hostile-a hostile-b)
+foreach(suite full hostile-a hostile-b look)
   add_test(NAME uninstall.e2e.${suite}
            COMMAND bash "${kv_uninstall_dir}/tests/e2e.sh" ${suite} "${CMAKE_BINARY_DIR}/bin"
                    "${CMAKE_SOURCE_DIR}")

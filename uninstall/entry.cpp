@@ -12,6 +12,7 @@
 #include "rules.h"
 #include "ui/main_dlg.h"
 #include "ui/message_loop.h"
+#include "ui/wnd_shadow.h"
 #include "unique_handle.h"
 
 namespace {
@@ -91,9 +92,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (!uninstallerMutex) return 0;
 
   const HRESULT com = ::CoInitialize(nullptr);
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   g_module.Init(instance);
+  // Before any window: without UpdateLayeredWindow the dialog simply has no shadow.
+  kv_skin::CWndShadow::InitializeShadowSupport(instance);
 
   const int exitCode = RunUninstaller(showCommand, uninstallerMutex);
 

@@ -1,4 +1,5 @@
-// Move-only owners for Windows handles: one template, one alias per handle kind. Windows only.
+// Move-only owners for Windows handles and GDI objects: one template, one alias per kind. Windows
+// only.
 #pragma once
 
 #include <windows.h>
@@ -51,6 +52,9 @@ inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
 inline void CloseFind(HANDLE h) { ::FindClose(h); }
 inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void DeleteMemoryDc(HDC h) { ::DeleteDC(h); }
+inline void FreeGlobal(HGLOBAL h) { ::GlobalFree(h); }
 
 // Kernel objects whose failure value is null (processes, threads, mutexes).
 using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
@@ -59,6 +63,13 @@ using UniqueFileHandle = UniqueAny<HANDLE, CloseKernelHandle, -1>;
 using UniqueFindHandle = UniqueAny<HANDLE, CloseFind, -1>;
 using UniqueHKey = UniqueAny<HKEY, CloseKey>;
 using UniqueHIcon = UniqueAny<HICON, DestroyIconHandle>;
+// GDI objects; the object must not be selected into a DC when it is deleted.
+using UniqueBitmap = UniqueAny<HBITMAP, DeleteGdiObject>;
+using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
+using UniqueRegion = UniqueAny<HRGN, DeleteGdiObject>;
+// A DC made by CreateCompatibleDC (not one from GetDC or BeginPaint).
+using UniqueMemoryDc = UniqueAny<HDC, DeleteMemoryDc>;
+using UniqueGlobal = UniqueAny<HGLOBAL, FreeGlobal>;
 
 // Runs a callable when the scope ends, unless released.
 template <typename F>

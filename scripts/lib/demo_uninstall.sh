@@ -11,6 +11,7 @@
 set -uo pipefail
 src=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$src/uninstall/tests/sandbox.sh"
+source "$src/scripts/lib/window-shot.sh"
 
 kv_sandbox_bin=$1
 kv_sandbox_keep=out
@@ -88,27 +89,24 @@ keys_before=()
 for k in "${keys[@]}"; do key_exists "$k" && keys_before+=("$k"); done
 
 # --- The uninstall, with screenshots ----------------------------------------------------------
-shot() {  # shot <name> <uitool output holding "window X Y W H">: the screen, cut to the dialog
-  local name=$1 geometry crop=()
-  xwd -root -silent > "$work/$name.xwd" || return 1
-  geometry=$(echo "$2" | sed -n 's/^window \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\3x\4+\1+\2/p')
-  [ -n "$geometry" ] && crop=(-crop "$geometry" +repage)
-  /usr/bin/convert "xwd:$work/$name.xwd" "${crop[@]}" "$out/$name.png" && rm -f "$work/$name.xwd"
-}
+# Screenshots cut to the dialog, with its shadow window hidden for the picture (without a
+# compositing manager X would show the layered shadow as an opaque rectangle over the dialog).
+shot() { kv_uninstaller_shot "$tool" "$out/$1.png"; }
 
 say "-- starting $inst\\uninstall.exe"
 (cd "$C" && wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1) &
 first=$!
 answer=$(w "$tool" confirm-ok)
 check "confirmation box answered OK ($answer)" [ "$(echo "$answer" | tr -d '\r')" = answered ]
-progress=$(w "$tool" wait-progress 40 | tr -d '\r')
+# The worker is held at 40 % (between the removal steps at 30 and 50 %) for the picture.
+progress=$(w "$tool" pause 40 | tr -d '\r')
 check "progress page part-way ($(echo "$progress" | head -1))" \
   bash -c "echo '$progress' | grep -q '^percent'"
-check "screenshot of the progress page" shot uninstall-progress "$progress"
-finished=$(w "$tool" wait-finished | tr -d '\r')
-check "finished page ($(echo "$finished" | head -1))" bash -c "echo '$finished' | grep -q '^finished'"
-check "screenshot of the finished page" shot uninstall-finished "$finished"
-result=$(w "$tool" press done | tr -d '\r')
+check "screenshot of the progress page" shot uninstall-progress
+w "$tool" resume >/dev/null
+check "finished page" w "$tool" wait-finished
+check "screenshot of the finished page" shot uninstall-finished
+result=$(w "$tool" click done | tr -d '\r')
 check "\"完成\" pressed, dialog $result" [ "$result" = "exit code 0" ]
 wait "$first"
 check "the first process exited 0" [ $? = 0 ]

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # End-to-end tests of uninstall.exe under Wine on simulated installations.
 #
-#   e2e.sh full|hostile-a|hostile-b <bin-dir> <source-dir>
+#   e2e.sh full|hostile-a|hostile-b|look <bin-dir> <source-dir>
 #
 # Every run gets its own throw-away prefix made by kv_make_safe_prefix: no z: drive, user folders
 # that are real empty folders, all fixtures on C:, and D: mapping a folder that holds only copies
 # of the programs under test. Started as root, the script drops to the unprivileged uid 65534 so
 # that even a path escaping the prefix could not reach anything that user may not write. Each
-# suite starts its own Xvfb on a free display and stops it at the end.
+# suite starts its own Xvfb on a free display and stops it at the end. The look suite keeps its
+# screenshots in <bin-dir>/../artifacts/uninstaller/.
 set -uo pipefail
 
 suite=$1 bin=$2 src=$3
+kv_sandbox_keep=artifacts
+kv_sandbox_keep_to="$bin/../artifacts/uninstaller"
 source "$src/uninstall/tests/sandbox.sh"
+source "$src/scripts/lib/window-shot.sh"
 kv_sandbox_bin=$bin
 kv_sandbox_enter KV_E2E_WORK "$0" "$suite" "$bin" "$src"
 
@@ -296,10 +300,57 @@ suite_hostile_b() {
   check "long path: installation folder removed" [ ! -e "$C/Long/$long" ]
 }
 
+# The skinned dialog by screenshots: the progress page part-way, the finished page, the Done
+# button under the pointer; and the shadow window by its properties.
+suite_look() {
+  local inst='C:\Program Files\Kovra\KovraPravik' art=$work/artifacts
+  mkdir -p "$art"
+  # The dialog font's face is replaced by a CJK font that the system has.
+  w reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "宋体" /t REG_SZ \
+    /d "WenQuanYi Micro Hei" /f >/dev/null
+  make_install "$inst"
+  (cd "$C" && wine "$inst\\uninstall.exe" </dev/null >/dev/null 2>&1) &
+  local first=$!
+  w "$tool" confirm-ok | grep -q answered || fail "look: no confirmation box"
+
+  note "progress page part-way, the worker held"
+  # 40 % lies between the removal steps at 30 and 50 %: the worker is held in its sleep between
+  # two progress reports, not inside a step that might hold a lock the window needs.
+  local percent; percent=$(w "$tool" pause 40 | sed -n 's/^percent //p' | tr -d '\r')
+  if [ -n "$percent" ]; then
+    check "progress screenshot" kv_uninstaller_shot "$tool" "$art/progress.png"
+    check "progress page at $percent%" python3 "$src/uninstall/tests/check_look.py" progress \
+      "$art/progress.png" "$percent"
+    check "shadow window" bash -c "wine '$tool' shadow 2>/dev/null | grep -q 'shadow ok'"
+    check "progress page after minimise and restore" kv_uninstaller_shot "$tool" "$art/progress-restored.png"
+    check "restored page repainted" python3 "$src/uninstall/tests/check_look.py" progress \
+      "$art/progress-restored.png" "$percent"
+    w "$tool" resume
+  else
+    fail "look: progress never paused"
+  fi
+
+  note "finished page"
+  check "finished page" w "$tool" wait-finished
+  check "finished screenshot" kv_uninstaller_shot "$tool" "$art/finished.png"
+  check "finished page pixels" python3 "$src/uninstall/tests/check_look.py" finished "$art/finished.png"
+  w "$tool" hover
+  sleep 2  # the 300 ms fade, with Wine's slow repaints
+  check "hover screenshot" kv_uninstaller_shot "$tool" "$art/finished-hover.png"
+  check "Done button hover pixels" python3 "$src/uninstall/tests/check_look.py" hover \
+    "$art/finished-hover.png"
+  local out; out=$(w "$tool" click done)
+  check "Done ends the dialog with 0 ($out)" [ "$(echo "$out" | tr -d '\r')" = "exit code 0" ]
+  wait "$first"
+  wait_for_script
+  check "installation folder removed" [ ! -e "$(unix_of "$inst")" ]
+}
+
 case "$suite" in
   full) suite_full ;;
   hostile-a) suite_hostile_a ;;
   hostile-b) suite_hostile_b ;;
+  look) suite_look ;;
   *) echo "unknown suite $suite"; exit 2 ;;
 esac
 stop_all

@@ -6,10 +6,17 @@
 //       waits for the main dialog, checks the progress page, that Esc and Alt+F4 leave it open,
 //       then (done/close) waits for the finished page and presses the button, or (idok) sends
 //       the default command at once; prints "exit code N" of the dialog's process.
-//   kv_uitool wait-progress PERCENT  waits until the progress page shows PERCENT or more;
-//                                    prints "percent N" and "window X Y WIDTH HEIGHT"
-//   kv_uitool wait-finished          waits for the finished page; prints "finished" and the window
-//   kv_uitool press done|close       presses a button of the finished page; prints "exit code N"
+//   kv_uitool rect                   prints the dialog's window rectangle: "x y width height"
+//   kv_uitool pause PERCENT          waits until the dialog shows PERCENT or more, suspends every
+//                                    other thread of its process (the worker), lets the window
+//                                    catch up and prints "percent N" as it then shows
+//   kv_uitool resume                 resumes the threads that pause suspended
+//   kv_uitool shadow                 checks the dialog's shadow window: class, styles, owner,
+//                                    size and place, following a move, minimise and restore
+//   kv_uitool shadow-off | shadow-on hides or shows the shadow window (for screenshots)
+//   kv_uitool wait-finished          waits for the finished page
+//   kv_uitool hover                  moves the pointer onto the Done button
+//   kv_uitool click done|close       presses a button of the finished page; prints "exit code N"
 //   kv_uitool no-window SECONDS      fails if a message box or the dialog appears in time
 //   kv_uitool running PATH           exit 0 when a process has a module loaded from PATH
 //   kv_uitool hold-file PATH SECONDS opens PATH without sharing and keeps it open
@@ -38,6 +45,8 @@ constexpr wchar_t kConfirmText[] = L"您确认卸载KovraPravik？";
 constexpr wchar_t kBusyText[] = L"正在运行安装或卸载实例请稍后卸载,";
 constexpr wchar_t kDialogTitle[] = L"KovraPravik - 卸载程序";
 constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr wchar_t kShadowClass[] = L"TamskShadowWnd";
+constexpr int kShadowSize = 5;
 
 constexpr CLSID kClsidTaskScheduler = {
     0x0F87369F, 0xA4E5, 0x4CFC, {0xBD, 0x3E, 0x73, 0xE6, 0x15, 0x45, 0x72, 0xDD}};
@@ -104,6 +113,15 @@ bool SurvivesCloseRequests(HWND dlg) {
   return ::IsWindow(dlg) != FALSE;
 }
 
+// The dialog's exit code once `process` ends; prints it. Fails after 20 s.
+int ReportExit(HANDLE process) {
+  if (::WaitForSingleObject(process, 20000) != WAIT_OBJECT_0) return Fail("process did not end");
+  DWORD code = 0;
+  ::GetExitCodeProcess(process, &code);
+  std::printf("exit code %lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
+
 int Finish(const std::wstring& how) {
   HWND dlg = WaitForWindow(kDialogTitle, 30000);
   if (dlg == nullptr) return Fail("no main dialog");
@@ -149,86 +167,170 @@ int Finish(const std::wstring& how) {
     if (!SurvivesCloseRequests(dlg)) return Fail("finished page closed by Esc/Alt+F4");
     if (!Click(::GetDlgItem(dlg, how == L"close" ? 1004 : 1003))) return Fail("click failed");
   }
-  if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
-    return Fail("process did not end");
-  }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.get(), &code);
-  std::printf("exit code %lu\n", static_cast<unsigned long>(code));
+  return ReportExit(process.get());
+}
+
+RECT WindowRect(HWND hwnd) {
+  RECT rect = {};
+  ::GetWindowRect(hwnd, &rect);
+  return rect;
+}
+
+int PrintRect() {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  if (dlg == nullptr) return Fail("no main dialog");
+  const RECT r = WindowRect(dlg);
+  std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
   return 0;
 }
 
-// Prints the dialog's screen rectangle as "window X Y WIDTH HEIGHT" (for cutting screenshots).
-void PrintRect(HWND dlg) {
-  RECT r = {};
-  ::GetWindowRect(dlg, &r);
-  std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-}
-
-// The percentage the progress label shows ("%42" -> 42), or -1.
+// The percentage the dialog shows ("%N"), or -1.
 int ShownPercent(HWND dlg) {
   const std::wstring text = TextOf(::GetDlgItem(dlg, 1002));
-  if (text.size() < 2 || text[0] != L'%') return -1;
-  return _wtoi(text.c_str() + 1);
+  return text.size() > 1 && text[0] == L'%' ? _wtoi(text.c_str() + 1) : -1;
 }
 
-// Waits until the progress page shows at least `percent` (and is not finished yet); prints
-// "percent N" and the dialog's rectangle. For screenshots of the page part-way.
-int WaitProgress(int percent) {
+// Suspends (or resumes) every thread of the dialog's process except the window's own.
+int SuspendWorker(bool suspend) {
   HWND dlg = WaitForWindow(kDialogTitle, 30000);
   if (dlg == nullptr) return Fail("no main dialog");
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    if (Visible(dlg, 1003)) return Fail("finished before the percentage was seen");
-    const int shown = ShownPercent(dlg);
-    if (shown >= percent) {
-      std::printf("percent %d\n", shown);
-      PrintRect(dlg);
-      return 0;
+  DWORD pid = 0;
+  const DWORD uiThread = ::GetWindowThreadProcessId(dlg, &pid);
+  UniqueFileHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snap) return Fail("no thread list");
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  for (BOOL more = ::Thread32First(snap.get(), &entry); more;
+       more = ::Thread32Next(snap.get(), &entry)) {
+    if (entry.th32OwnerProcessID != pid || entry.th32ThreadID == uiThread) continue;
+    UniqueHandle thread(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+    if (!thread) continue;
+    if ((suspend ? ::SuspendThread(thread.get()) : ::ResumeThread(thread.get())) != DWORD(-1)) {
+      ++count;
     }
-    if (::GetTickCount() - start > 30000) return Fail("percentage never reached");
-    ::Sleep(5);
   }
+  return count > 0 ? 0 : Fail("no other thread in the dialog's process");
 }
 
-// Waits for the finished page and lets it paint; prints "finished" and the dialog's rectangle.
-int WaitFinished() {
+int Pause(int percent) {
   HWND dlg = WaitForWindow(kDialogTitle, 30000);
   if (dlg == nullptr) return Fail("no main dialog");
   const DWORD start = ::GetTickCount();
-  while (!Visible(dlg, 1003)) {
-    if (::GetTickCount() - start > 60000) return Fail("finished page never shown");
+  while (ShownPercent(dlg) < percent) {
+    if (::GetTickCount() - start > 30000) return Fail("percentage never reached");
     ::Sleep(20);
   }
-  ::RedrawWindow(dlg, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  ::Sleep(300);
-  std::printf("finished\n");
-  PrintRect(dlg);
+  if (SuspendWorker(true) != 0) return 1;
+  // Progress messages posted before the suspension are still handled and painted.
+  int shown = -1;
+  for (int stable = 0; stable < 3;) {
+    ::Sleep(200);
+    const int now = ShownPercent(dlg);
+    stable = now == shown ? stable + 1 : 0;
+    shown = now;
+  }
+  std::printf("percent %d\n", shown);
   return 0;
 }
 
-// Presses "完成" (done) or the close button on the finished page; prints "exit code N".
-int Press(const std::wstring& how) {
+// Finds the shadow window owned by `dlg`; null if there is none.
+HWND FindShadow(HWND dlg) {
+  for (HWND w = ::FindWindowExW(nullptr, nullptr, kShadowClass, nullptr); w != nullptr;
+       w = ::FindWindowExW(nullptr, w, kShadowClass, nullptr)) {
+    if (::GetWindow(w, GW_OWNER) == dlg) return w;
+  }
+  return nullptr;
+}
+
+// True when the shadow lies 5 pixels out on every side of the dialog.
+bool ShadowAround(HWND shadow, HWND dlg) {
+  const RECT s = WindowRect(shadow);
+  const RECT d = WindowRect(dlg);
+  return s.left == d.left - kShadowSize && s.top == d.top - kShadowSize &&
+         s.right - s.left == d.right - d.left + 2 * kShadowSize &&
+         s.bottom - s.top == d.bottom - d.top + 2 * kShadowSize;
+}
+
+// Waits up to 3 s for `condition`.
+template <typename Condition>
+bool Eventually(Condition condition) {
+  for (int i = 0; i < 60 && !condition(); ++i) ::Sleep(50);
+  return condition();
+}
+
+int CheckShadow() {
   HWND dlg = WaitForWindow(kDialogTitle, 30000);
   if (dlg == nullptr) return Fail("no main dialog");
+  HWND shadow = FindShadow(dlg);
+  if (shadow == nullptr) return Fail("no shadow window owned by the dialog");
+  const LONG_PTR ex = ::GetWindowLongPtrW(shadow, GWL_EXSTYLE);
+  if ((ex & (WS_EX_LAYERED | WS_EX_TRANSPARENT)) != (WS_EX_LAYERED | WS_EX_TRANSPARENT)) {
+    return Fail("shadow is not layered and transparent");
+  }
+  if (!::IsWindowVisible(shadow)) return Fail("shadow hidden");
+  const RECT d = WindowRect(dlg);
+  if (d.right - d.left != 640 || d.bottom - d.top != 390) return Fail("dialog is not 640 x 390");
+  if (!ShadowAround(shadow, dlg)) return Fail("shadow is not 650 x 400 at 5 px up and left");
+  ::SetWindowPos(dlg, nullptr, d.left + 37, d.top + 23, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!Eventually(
+          [&] { return WindowRect(dlg).left == d.left + 37 && ShadowAround(shadow, dlg); })) {
+    return Fail("shadow does not follow a move");
+  }
+  ::ShowWindow(dlg, SW_MINIMIZE);
+  if (!Eventually([&] { return !::IsWindowVisible(shadow); })) {
+    return Fail("shadow shown while the dialog is minimised");
+  }
+  ::ShowWindow(dlg, SW_RESTORE);
+  if (!Eventually([&] { return ::IsWindowVisible(shadow) && ShadowAround(shadow, dlg); })) {
+    return Fail("shadow not back around the restored dialog");
+  }
+  ::SetWindowPos(dlg, nullptr, d.left, d.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!Eventually([&] { return WindowRect(dlg).left == d.left && ShadowAround(shadow, dlg); })) {
+    return Fail("shadow does not follow the move back");
+  }
+  std::printf("shadow ok\n");
+  return 0;
+}
+
+int ShowShadow(bool visible) {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  HWND shadow = dlg != nullptr ? FindShadow(dlg) : nullptr;
+  if (shadow == nullptr) return Fail("no shadow window");
+  ::ShowWindow(shadow, visible ? SW_SHOWNA : SW_HIDE);
+  return 0;
+}
+
+HWND WaitFinished() {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  if (dlg == nullptr) return nullptr;
+  const DWORD start = ::GetTickCount();
+  while (!Visible(dlg, 1003)) {
+    if (::GetTickCount() - start > 60000) return nullptr;
+    ::Sleep(50);
+  }
+  ::Sleep(500);  // the page switch and its repaint
+  return dlg;
+}
+
+int Hover() {
+  HWND dlg = WaitFinished();
+  if (dlg == nullptr) return Fail("finished page never shown");
+  const RECT r = WindowRect(::GetDlgItem(dlg, 1003));
+  if (!::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2)) return Fail("pointer");
+  return 0;
+}
+
+int ClickFinished(const std::wstring& which) {
+  HWND dlg = WaitFinished();
+  if (dlg == nullptr) return Fail("finished page never shown");
   DWORD pid = 0;
   ::GetWindowThreadProcessId(dlg, &pid);
   UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
   if (!process) return Fail("cannot open the dialog's process");
-  const DWORD start = ::GetTickCount();
-  while (!Visible(dlg, 1003)) {
-    if (::GetTickCount() - start > 60000) return Fail("finished page never shown");
-    ::Sleep(20);
-  }
-  if (!Click(::GetDlgItem(dlg, how == L"close" ? 1004 : 1003))) return Fail("click failed");
-  if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
-    return Fail("process did not end");
-  }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.get(), &code);
-  std::printf("exit code %lu\n", static_cast<unsigned long>(code));
-  return 0;
+  if (!Click(::GetDlgItem(dlg, which == L"close" ? 1004 : 1003))) return Fail("click failed");
+  return ReportExit(process.get());
 }
 
 int NoWindow(DWORD seconds) {
@@ -319,9 +421,15 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"confirm-cancel") return AnswerBox(kConfirmText, IDCANCEL);
   if (command == L"busy-ok") return AnswerBox(kBusyText, IDOK);
   if (command == L"finish" && argc > 2) return Finish(argv[2]);
-  if (command == L"wait-progress" && argc > 2) return WaitProgress(_wtoi(argv[2]));
-  if (command == L"wait-finished") return WaitFinished();
-  if (command == L"press" && argc > 2) return Press(argv[2]);
+  if (command == L"rect") return PrintRect();
+  if (command == L"pause" && argc > 2) return Pause(_wtoi(argv[2]));
+  if (command == L"resume") return SuspendWorker(false);
+  if (command == L"shadow") return CheckShadow();
+  if (command == L"shadow-off") return ShowShadow(false);
+  if (command == L"shadow-on") return ShowShadow(true);
+  if (command == L"wait-finished") return WaitFinished() != nullptr ? 0 : Fail("not finished");
+  if (command == L"hover") return Hover();
+  if (command == L"click" && argc > 2) return ClickFinished(argv[2]);
   if (command == L"no-window" && argc > 2) return NoWindow(DWORD(_wtoi(argv[2])));
   if (command == L"running" && argc > 2) return Running(argv[2]) ? 0 : 1;
   if (command == L"hold-file" && argc > 3) {

@@ -16,7 +16,7 @@ CBitmapButtonEx::~CBitmapButtonEx() {
 }
 
 bool CBitmapButtonEx::Subclass(HWND button) {
-  if (!SkinWindowBase::Subclass(button)) return false;
+  if (!CWindowImplBase::Subclass(button)) return false;
   SetWindowLongPtrW(button, GWL_STYLE, GetWindowLongPtrW(button, GWL_STYLE) | BS_OWNERDRAW);
   // The tooltip window exists for the button's lifetime; tools are added only with a text, and
   // this program gives none.
@@ -128,8 +128,8 @@ void CBitmapButtonEx::Paint() {
   const int width = client.right;
   const int height = client.bottom;
   // Everything is drawn into a memory bitmap and copied in one go, so the button never flickers.
-  SkinMemoryDc memory(CreateCompatibleDC(paint.dc()));
-  SkinBitmap canvas(CreateCompatibleBitmap(paint.dc(), width, height));
+  uninstall::UniqueMemoryDc memory(CreateCompatibleDC(paint.dc()));
+  uninstall::UniqueBitmap canvas(CreateCompatibleBitmap(paint.dc(), width, height));
   if (!memory || !canvas) return;
   SkinSelect select(memory.get(), canvas.get());
   if (fading_ && source_look_.valid() && target_look_.valid()) {

@@ -10,10 +10,11 @@
 
 #include "skin_layout.h"
 #include "skin_win.h"
+#include "window_impl.h"
 
 namespace kv_skin {
 
-class CBitmapButtonEx : public SkinWindowBase {
+class CBitmapButtonEx : public CWindowImplBase {
  public:
   // `extended_style`: ButtonExtendedStyle bits. The button owns `images` (destroyed with it)
   // unless kBtnSharedImages is set.

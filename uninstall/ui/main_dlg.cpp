@@ -4,6 +4,7 @@
 
 #include "../rules.h"
 #include "../uninstall_context.h"
+#include "skin_resources.h"
 
 namespace {
 
@@ -19,13 +20,42 @@ constexpr POINT kFinishedLabelPos = {296, 252};
 constexpr RECT kDoneButtonRect = {196, 330, 196 + 252, 330 + 30};
 constexpr RECT kProgressRect = {30, 352, 576, 361};
 
+constexpr POINT kStateIconPos = {278, 149};
+
 constexpr COLORREF kGreyText = RGB(102, 102, 102);
 constexpr COLORREF kTealText = RGB(42, 212, 170);
+constexpr COLORREF kDoneText = RGB(255, 255, 255);
+
+// Shadow: 5 pixels on every side, light, soft to its full width.
+constexpr int kShadowSize = 5;
+constexpr unsigned kShadowDarkness = 20;
+constexpr unsigned kShadowSharpness = 5;
+
+// Both image lists belong to the skin's cache, so the buttons must not destroy them: hover mode
+// plus the shared-images bit.
+constexpr DWORD kButtonStyle = kv_skin::kBtnHoverMode | kv_skin::kBtnSharedImages;
+// Image-list slots: normal 0, hover 1, pressed 2, disabled 3.
+constexpr int kImageNormal = 0;
+constexpr int kImageHover = 1;
+constexpr int kImagePressed = 2;
+constexpr int kImageDisabled = 3;
 
 // Quit codes of the commands; they become the process exit code.
 constexpr int kQuitDefaultCommand = 1;
 constexpr int kQuitCloseButton = IDC_BTN_CLOSE;
 constexpr int kQuitDone = 0;
+
+void Show(HWND hwnd, bool visible) { ::ShowWindow(hwnd, visible ? SW_SHOW : SW_HIDE); }
+void MoveTo(HWND hwnd, POINT at) {
+  ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+}
+void Place(HWND hwnd, const RECT& rect) {
+  ::SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER);
+}
+void RedrawNow(HWND hwnd) {
+  ::RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+}
 
 }  // namespace
 
@@ -120,32 +150,35 @@ LRESULT CMainDlg::OnInitDialog() {
   // 4. No caption bar.
   ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & ~WS_CAPTION);
 
+  // 5. The window takes the background image's size, its top-left corner kept.
+  kv_skin::CSkinResources& skin = kv_skin::CSkinResources::Instance();
+  BITMAP background = {};
+  if (::GetObjectW(skin.GetBackground(), sizeof(background), &background) != 0) {
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, background.bmWidth, background.bmHeight,
+                   SWP_NOZORDER | SWP_NOMOVE);
+  }
+
   // 6. Title, for the taskbar button and the task switcher.
   ::SetWindowTextW(m_hWnd, kWindowTitle);
 
-  // 9. Controls. Colours and fonts matter only to the skinned classes.
-  ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_MINIMIZEBOX);
-  closeButton_.SubclassWindow(::GetDlgItem(m_hWnd, IDC_BTN_CLOSE));
-  closeButton_.Place(kCloseButtonPos.x, kCloseButtonPos.y, kCloseButtonSize.cx,
-                     kCloseButtonSize.cy);
-  uninstallingLabel_.SubclassWindow(::GetDlgItem(m_hWnd, IDC_STATIC_UNINSTALLING));
-  uninstallingLabel_.SetTextColor(kGreyText);
-  percentLabel_.SubclassWindow(::GetDlgItem(m_hWnd, IDC_STATIC_PERCENT));
-  percentLabel_.SetTextColor(kTealText);
-  finishedLabel_.SubclassWindow(::GetDlgItem(m_hWnd, IDC_STATIC_FINISHED));
-  finishedLabel_.SetTextColor(kGreyText);
-  doneButton_.SubclassWindow(::GetDlgItem(m_hWnd, IDC_BTN_DONE));
+  // 7. Drop shadow; offset (0, 0) and black stay.
+  shadow_.AttachToParent(m_hWnd);
+  shadow_.SetShadowSize(kShadowSize);
+  shadow_.SetShadowDarkness(kShadowDarkness);
+  shadow_.SetShadowSharpness(kShadowSharpness);
 
-  // 10. Pixel positions.
-  uninstallingLabel_.MoveTo(kUninstallingLabelPos.x, kUninstallingLabelPos.y);
-  percentLabel_.MoveTo(kPercentLabelPos.x, kPercentLabelPos.y);
-  finishedLabel_.MoveTo(kFinishedLabelPos.x, kFinishedLabelPos.y);
-  doneButton_.Place(kDoneButtonRect.left, kDoneButtonRect.top,
-                    kDoneButtonRect.right - kDoneButtonRect.left,
-                    kDoneButtonRect.bottom - kDoneButtonRect.top);
+  // 8, 9. Font and skinned controls.
+  skin.CreateDialogFont();
+  SetUpControls();
+
+  // 10. Pixel positions; the labels keep their template sizes.
+  MoveTo(uninstallingLabel_.hwnd(), kUninstallingLabelPos);
+  MoveTo(percentLabel_.hwnd(), kPercentLabelPos);
+  MoveTo(finishedLabel_.hwnd(), kFinishedLabelPos);
+  Place(doneButton_.hwnd(), kDoneButtonRect);
 
   // 11. Progress bar.
-  if (progress_.Create(m_hWnd, kProgressRect)) progress_.Show(true);
+  if (progress_.Create(m_hWnd, kProgressRect) != nullptr) Show(progress_.hwnd(), true);
   ::InvalidateRect(m_hWnd, &kProgressRect, TRUE);
 
   // 12. Page Progress.
@@ -158,14 +191,54 @@ LRESULT CMainDlg::OnInitDialog() {
   return TRUE;
 }
 
+void CMainDlg::SetUpButton(kv_skin::CBitmapButtonEx& button, int id, HIMAGELIST images,
+                           bool nineSlice, HFONT font) {
+  button.Subclass(::GetDlgItem(m_hWnd, id));
+  button.SetBitmapButtonExtendedStyle(kButtonStyle);
+  button.SetImageList(images);
+  button.SetImages(kImageNormal, kImagePressed, kImageHover, kImageDisabled);
+  button.SetHandCursor(true);
+  button.SetNineSlice(nineSlice);
+  ::SendMessageW(button.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void CMainDlg::SetUpControls() {
+  kv_skin::CSkinResources& skin = kv_skin::CSkinResources::Instance();
+  const HFONT font = skin.GetDialogFont();
+  ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_MINIMIZEBOX);
+
+  // The close glyph: its 11 x 11 image drawn as is.
+  SetUpButton(closeButton_, IDC_BTN_CLOSE, skin.GetCloseImageList(), false, font);
+  Place(closeButton_.hwnd(),
+        {kCloseButtonPos.x, kCloseButtonPos.y, kCloseButtonPos.x + kCloseButtonSize.cx,
+         kCloseButtonPos.y + kCloseButtonSize.cy});
+
+  const struct {
+    kv_skin::CSimpleLabel& label;
+    int id;
+    COLORREF color;
+  } labels[] = {{uninstallingLabel_, IDC_STATIC_UNINSTALLING, kGreyText},
+                {percentLabel_, IDC_STATIC_PERCENT, kTealText},
+                {finishedLabel_, IDC_STATIC_FINISHED, kGreyText}};
+  for (const auto& entry : labels) {
+    entry.label.Subclass(::GetDlgItem(m_hWnd, entry.id));
+    entry.label.SetTextColor(entry.color);
+    entry.label.SetFont(font);
+  }
+
+  // The Done button: its 30 x 30 cell stretched over the whole button, white text.
+  SetUpButton(doneButton_, IDC_BTN_DONE, skin.GetButtonImageList(), true, font);
+  doneButton_.SetNormalTextColor(kDoneText);
+}
+
 void CMainDlg::EnterProgressPage() {
   page_ = Progress;
-  uninstallingLabel_.Show(true);
-  percentLabel_.Show(true);
-  progress_.Show(true);
-  finishedLabel_.Show(false);
-  doneButton_.Show(false);
-  closeButton_.Enable(false);
+  Show(uninstallingLabel_.hwnd(), true);
+  Show(percentLabel_.hwnd(), true);
+  Show(progress_.hwnd(), true);
+  Show(finishedLabel_.hwnd(), false);
+  Show(doneButton_.hwnd(), false);
+  ::EnableWindow(closeButton_.hwnd(), FALSE);
 }
 
 void CMainDlg::StartWorker() {
@@ -181,12 +254,16 @@ void CMainDlg::OnDestroy() {
   }
 }
 
+// The default dialog painting erases through here; the labels are transparent, so this also
+// repaints what lies under them.
 LRESULT CMainDlg::OnEraseBackground(HDC dc) {
-  // The skin paints the background image and the state icon here; plain controls get a plain
-  // window-coloured background.
-  RECT client = {};
-  ::GetClientRect(m_hWnd, &client);
-  ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_WINDOW));
+  kv_skin::CSkinResources& skin = kv_skin::CSkinResources::Instance();
+  skin.DrawBackground(dc);
+  if (page_ == Finished) {
+    skin.DrawFinishedIcon(dc, kStateIconPos);
+  } else {
+    skin.DrawUninstallingIcon(dc, kStateIconPos);
+  }
   return 1;
 }
 
@@ -222,9 +299,8 @@ bool CMainDlg::OnCommand(int id) {
 
 void CMainDlg::OnPercentChanged(int32_t percent) {
   progress_.SetPos(percent);
-  percentLabel_.SetText(uninstall::PercentText(percent));
-  ::RedrawWindow(percentLabel_.hwnd(), nullptr, nullptr,
-                 RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+  ::SetWindowTextW(percentLabel_.hwnd(), uninstall::PercentText(percent).c_str());
+  RedrawNow(percentLabel_.hwnd());
   // Repaint the background under the transparent label before the new text shows.
   RECT label = {};
   ::GetWindowRect(percentLabel_.hwnd(), &label);
@@ -235,11 +311,11 @@ void CMainDlg::OnPercentChanged(int32_t percent) {
 
 void CMainDlg::OnUninstallFinished() {
   page_ = Finished;
-  uninstallingLabel_.Show(false);
-  percentLabel_.Show(false);
-  progress_.Show(false);
-  ::InvalidateRect(m_hWnd, nullptr, TRUE);
-  finishedLabel_.Show(true);
-  doneButton_.Show(true);
-  closeButton_.Enable(true);
+  Show(uninstallingLabel_.hwnd(), false);
+  Show(percentLabel_.hwnd(), false);
+  Show(progress_.hwnd(), false);
+  ::InvalidateRect(m_hWnd, nullptr, TRUE);  // the state icon changes
+  Show(finishedLabel_.hwnd(), true);
+  Show(doneButton_.hwnd(), true);
+  ::EnableWindow(closeButton_.hwnd(), TRUE);
 }

@@ -1,5 +1,5 @@
-// The uninstaller's main dialog: a progress page while the worker runs and a finished page with
-// the Done button. Windows only.
+// The uninstaller's main dialog: a captionless, skinned 640 x 390 window with a drop shadow; a
+// progress page while the worker runs and a finished page with the Done button. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +9,11 @@
 
 #include "../sequence.h"
 #include "../unique_handle.h"
+#include "bitmap_button.h"
 #include "dialog_impl.h"
 #include "message_loop.h"
-#include "plain_controls.h"
+#include "simple_controls.h"
+#include "wnd_shadow.h"
 
 // Private messages posted by the worker's callbacks.
 constexpr UINT WM_UNINSTALL_PROGRESS = WM_USER + 1001;  // wParam: percent
@@ -64,13 +66,19 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   void EnterProgressPage();
   void StartWorker();
 
-  CPlainButton closeButton_;
-  CPlainProgress progress_;
-  CPlainLabel uninstallingLabel_;
-  CPlainLabel percentLabel_;
-  CPlainLabel finishedLabel_;
-  CPlainButton doneButton_;
+  void SetUpControls();
+  // Hover-mode image button on the skin's shared `images` (normal, hover, pressed, disabled).
+  void SetUpButton(kv_skin::CBitmapButtonEx& button, int id, HIMAGELIST images, bool nineSlice,
+                   HFONT font);
+
+  kv_skin::CBitmapButtonEx closeButton_{kv_skin::kBtnAutoSize};
+  kv_skin::CKovraProcessCtrl progress_;
+  kv_skin::CSimpleLabel uninstallingLabel_;
+  kv_skin::CSimpleLabel percentLabel_;
+  kv_skin::CSimpleLabel finishedLabel_;
+  kv_skin::CBitmapButtonEx doneButton_{kv_skin::kBtnAutoSize};
   UninstallPage page_ = Progress;
+  kv_skin::CWndShadow shadow_;
   uninstall::UniqueHandle worker_;
   uninstall::UniqueHIcon bigIcon_;
   uninstall::UniqueHIcon smallIcon_;

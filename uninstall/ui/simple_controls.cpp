@@ -71,7 +71,7 @@ HWND CKovraProcessCtrl::Create(HWND parent, const RECT& rect) {
   if (!GetClassInfoExW(instance, kClassName, &existing)) {
     WNDCLASSEXW wc{sizeof(wc)};
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = &SkinWindowBase::InitialProc;
+    wc.lpfnWndProc = &CWindowImplBase::InitialProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -80,7 +80,8 @@ HWND CKovraProcessCtrl::Create(HWND parent, const RECT& rect) {
   }
   // A child id of its own, as a dialog's controls have; nothing looks it up.
   static UINT_PTR next_id = 0xE000;
-  return CreateSkinWindow(0, kClassName, WS_CHILD | WS_VISIBLE, rect, parent, next_id++, instance);
+  return CreateAttachedWindow(0, kClassName, WS_CHILD | WS_VISIBLE, rect, parent, next_id++,
+                              instance);
 }
 
 void CKovraProcessCtrl::SetPos(int position) {

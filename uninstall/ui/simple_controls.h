@@ -4,12 +4,13 @@
 #include <windows.h>
 
 #include "skin_win.h"
+#include "window_impl.h"
 
 namespace kv_skin {
 
 // A static control drawn by itself: its text in its own colour and font over whatever the parent
 // painted beneath (it never erases). Main thread only.
-class CSimpleLabel : public SkinWindowBase {
+class CSimpleLabel : public CWindowImplBase {
  public:
   // Text colour of the system's window text, a copy of the default GUI font, the hand cursor.
   CSimpleLabel();
@@ -28,7 +29,7 @@ class CSimpleLabel : public SkinWindowBase {
  private:
   void Draw(HDC dc);
 
-  SkinFont font_;
+  uninstall::UniqueFont font_;
   LOGFONTW log_font_{};
   COLORREF text_color_;
   bool no_paint_ = false;
@@ -37,7 +38,7 @@ class CSimpleLabel : public SkinWindowBase {
 
 // The progress bar: a child window of class "Kovra_ProgressCtrl" drawing the skin's track and
 // fill for a position in 0 ... 100 (other values are stored and drawn clamped). Main thread only.
-class CKovraProcessCtrl : public SkinWindowBase {
+class CKovraProcessCtrl : public CWindowImplBase {
  public:
   static constexpr wchar_t kClassName[] = L"Kovra_ProgressCtrl";
 

@@ -11,6 +11,10 @@ add_library(kv_skin_core STATIC
   "${kv_skin_dir}/skin_layout.cpp")
 target_include_directories(kv_skin_core PUBLIC "${kv_skin_dir}")
 
+if(WIN32)
+  include("${kv_skin_dir}/skin_win.cmake")
+endif()
+
 if(NOT KV_FULL_BUILD)
   return()
 endif()
@@ -20,7 +24,6 @@ kv_add_test(kv_skin_core_test
   LIBS kv_skin_core)
 
 if(WIN32)
-  include("${kv_skin_dir}/skin_win.cmake")
   return()
 endif()
 

@@ -44,7 +44,7 @@ constexpr int kIconHeight = 91;
 
 HBITMAP LoadPngBitmap(HMODULE module, UINT id) {
   // Declared first so that it is freed last, after GDI+ has let go of the stream.
-  SkinGlobal memory;
+  uninstall::UniqueGlobal memory;
   GdiplusSession gdiplus;
   if (!gdiplus.ok()) return nullptr;
 
@@ -73,7 +73,7 @@ HBITMAP LoadPngBitmap(HMODULE module, UINT id) {
 bool BlendBitmap(HDC dc, HBITMAP bitmap, int dx, int dy, int dw, int dh, int sx, int sy, int sw,
                  int sh) {
   if (bitmap == nullptr || dw <= 0 || dh <= 0) return false;
-  SkinMemoryDc memory(CreateCompatibleDC(dc));
+  uninstall::UniqueMemoryDc memory(CreateCompatibleDC(dc));
   if (!memory) return false;
   SkinSelect select(memory.get(), bitmap);
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -101,7 +101,7 @@ HIMAGELIST CSkinResources::ImageList(HIMAGELIST& field, int size, UINT id) {
   field = ImageList_Create(size, size, ILC_COLOR32, 4, 0);
   if (field == nullptr) return nullptr;
   // The list copies the strip; the decoded bitmap is not needed afterwards.
-  SkinBitmap strip(LoadPngBitmap(GetModuleHandleW(nullptr), id));
+  uninstall::UniqueBitmap strip(LoadPngBitmap(GetModuleHandleW(nullptr), id));
   if (strip) ImageList_Add(field, strip.get(), nullptr);
   return field;
 }

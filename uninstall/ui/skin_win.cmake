@@ -6,7 +6,8 @@ add_library(kv_skin_win STATIC
   "${kv_skin_dir}/simple_controls.cpp"
   "${kv_skin_dir}/bitmap_button.cpp"
   "${kv_skin_dir}/wnd_shadow.cpp")
-target_link_libraries(kv_skin_win PUBLIC kv_skin_core gdiplus msimg32 comctl32 ole32 gdi32 user32)
+target_link_libraries(kv_skin_win PUBLIC kv_skin_core uninstall_win gdiplus msimg32 comctl32 ole32 gdi32
+                      user32)
 
 if(NOT KV_FULL_BUILD)
   return()

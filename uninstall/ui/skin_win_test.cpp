@@ -187,7 +187,7 @@ TEST(SkinResources, PngResourcesDecodeToTheirSizes) {
                 {IDB_PNG_UNINSTALLING, 85, 91}, {IDB_PNG_FINISHED, 84, 91},
                 {IDB_PNG_BUTTON, 120, 30}};
   for (const auto& image : images) {
-    SkinBitmap bitmap(LoadPngBitmap(GetModuleHandleW(nullptr), image.id));
+    uninstall::UniqueBitmap bitmap(LoadPngBitmap(GetModuleHandleW(nullptr), image.id));
     ASSERT_TRUE(bitmap) << image.id;
     BITMAP info{};
     ASSERT_NE(GetObjectW(bitmap.get(), sizeof(info), &info), 0);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../removal_win.h"
 #include "skin_win.h"
 
 namespace kv_skin {
@@ -15,7 +16,6 @@ using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT
                                             BLENDFUNCTION*, DWORD);
 using CompositionQueryFn = HRESULT(WINAPI*)(BOOL*);
 using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
-using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
 
 constexpr DWORD kProductHomeBasic = 2;
 constexpr UINT kDwmCompositionChanged = 0x031E;
@@ -31,15 +31,6 @@ struct ShadowSupport {
 ShadowSupport& Support() {
   static ShadowSupport* support = new ShadowSupport();  // never destroyed: used until exit
   return *support;
-}
-
-// The true system version (GetVersionEx reports an older one to programs without a manifest).
-bool QueryOsVersion(OSVERSIONINFOEXW& info) {
-  std::memset(&info, 0, sizeof(info));
-  info.dwOSVersionInfoSize = sizeof(info);
-  const auto get_version = reinterpret_cast<RtlGetVersionFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-  return get_version != nullptr && get_version(&info) == 0;
 }
 
 // Loads a DLL from the system folder by full path, never from the program's folder.
@@ -70,8 +61,8 @@ bool CWndShadow::InitializeShadowSupport(HINSTANCE instance) {
       reinterpret_cast<void*>(GetProcAddress(user32, "UpdateLayeredWindow")));
   if (support.update_layered == nullptr) return false;
 
-  OSVERSIONINFOEXW version;
-  if (QueryOsVersion(version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+  OSVERSIONINFOW version;
+  if (uninstall::GetOsVersion(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
       version.dwMajorVersion >= 6) {
     const auto product_info = reinterpret_cast<GetProductInfoFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("Kernel32.dll"), "GetProductInfo")));
@@ -188,12 +179,13 @@ void CWndShadow::RedrawShadow(HWND parent) {
   info.bmiHeader.biCompression = BI_RGB;
   info.bmiHeader.biSizeImage = static_cast<DWORD>(size.width) * size.height * 4;
   void* bits = nullptr;
-  SkinBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  uninstall::UniqueBitmap bitmap(
+      CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) return;
   std::memset(bits, 0, info.bmiHeader.biSizeImage);
   BuildShadowImage(static_cast<uint32_t*>(bits), parent, rect);
 
-  SkinMemoryDc memory(CreateCompatibleDC(nullptr));
+  uninstall::UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
   if (!memory) return;
   SkinSelect select(memory.get(), bitmap.get());
   POINT position{rect.left + settings_.x_offset - settings_.size,
@@ -208,7 +200,7 @@ void CWndShadow::RedrawShadow(HWND parent) {
 void CWndShadow::BuildShadowImage(uint32_t* pixels, HWND parent, const RECT& rect) const {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
-  SkinRegion region(CreateRectRgn(0, 0, width, height));
+  uninstall::UniqueRegion region(CreateRectRgn(0, 0, width, height));
   if (!region) return;
   GetWindowRgn(parent, region.get());  // keeps the rectangle when the parent has no region
   const std::vector<RowSpan> rows = ScanRowSpans(
