@@ -636,7 +636,10 @@ int32_t Dimension(Input& in) {
 
 int32_t Stream(Input& in) {
   const int32_t streams[] = {0, 1, 2, 3, 20, 1000, 4, -1, 5, 999};
-  return in.Pick(8) < 7 ? streams[in.Pick(6)] : streams[in.Pick(10)] + (in.Bool() ? in.I32() : 0);
+  if (in.Pick(8) < 7) return streams[in.Pick(6)];
+  // Any id at all, wrapping (an engine's id is 32 bits, whatever its sign).
+  const uint32_t offset = in.Bool() ? in.U32() : 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(streams[in.Pick(10)]) + offset);
 }
 
 // A plane of `rows` rows of `width` bytes, `stride` apart, inside the arena; a negative stride
@@ -653,19 +656,27 @@ void PlanarFrame(Input& in, corvel_client::EngineCallback& cb) {
   const int32_t width = Dimension(in);
   const int32_t height = Dimension(in);
   const int32_t extra = in.I32();
+  // Strides equal to the row, padded, negative (bottom-up), zero or arbitrary below twice the row;
+  // computed in 64 bits and kept within int32.
   auto stride = [&](int32_t row) -> int32_t {
+    int64_t value = 0;
     switch (in.U8() % 5) {
       case 0:
-        return row;
+        value = row;
+        break;
       case 1:
-        return row + static_cast<int32_t>(in.Pick(65));
+        value = int64_t{row} + in.Pick(65);
+        break;
       case 2:
-        return -row - static_cast<int32_t>(in.Pick(3));
+        value = -int64_t{row} - in.Pick(3);
+        break;
       case 3:
-        return 0;
+        value = 0;
+        break;
       default:
-        return static_cast<int32_t>(in.Below(row > 0 ? static_cast<uint32_t>(row) * 2 + 1 : 8));
+        value = in.Below(row > 0 ? static_cast<uint32_t>(row) * 2 + 1 : 8);
     }
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
   };
   const int32_t n = width / 2, r = height / 2;
   const int32_t ys = stride(width), us = stride(n), vs = stride(n);
