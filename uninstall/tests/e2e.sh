@@ -11,100 +11,19 @@
 set -uo pipefail
 
 suite=$1 bin=$2 src=$3
-source "$src/scripts/lib/wine-prefix.sh"
+source "$src/uninstall/tests/sandbox.sh"
+kv_sandbox_bin=$bin
+kv_sandbox_enter KV_E2E_WORK "$0" "$suite" "$bin" "$src"
 
-if [ -z "${KV_E2E_WORK:-}" ]; then
-  work=$(mktemp -d /tmp/kv-uninst-e2e.XXXXXX)
-  mkdir -p "$work/bin" "$work/home"
-  cp "$bin/uninstall.exe" "$bin/kv_uitool.exe" "$bin/kv_dummy_client.exe" "$work/bin/"
-  if [ "$(id -u)" = 0 ]; then
-    mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
-    chown -R 65534:65534 "$work"
-    chmod 755 "$work"
-    KV_E2E_WORK=$work setpriv --reuid=65534 --regid=65534 --clear-groups \
-      env -i PATH="$PATH" HOME="$work/home" USER=nobody LANG=C.UTF-8 KV_E2E_WORK="$work" \
-      bash "$0" "$suite" "$bin" "$src"
-  else
-    KV_E2E_WORK=$work HOME="$work/home" bash "$0" "$suite" "$bin" "$src"
-  fi
-  status=$?
-  rm -rf "$work"
-  exit $status
-fi
-
-work=$KV_E2E_WORK
-prefix=$work/prefix
-C=$prefix/drive_c
 failures=0
-xvfb_pid=""
 
 note() { echo "-- [${SECONDS}s] $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else fail "$what"; fi; }
+trap kv_sandbox_cleanup EXIT
 
-cleanup() {
-  kv_remove_prefix "$prefix"
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-# --- Display ---------------------------------------------------------------------------------
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-    export DISPLAY=":$n"
-    break
-  fi
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || { echo "FAIL: no Xvfb display"; exit 1; }
-
-# --- Sandboxed prefix -------------------------------------------------------------------------
-kv_make_safe_prefix "$prefix" d "$work/bin" || { echo "FAIL: prefix"; exit 1; }
-export WINEPREFIX=$prefix WINEDEBUG=-all
-# Refuse to run anything that deletes unless the prefix is sealed.
-[ ! -e "$prefix/dosdevices/z:" ] || { echo "FAIL: z: still mapped"; exit 1; }
-if find "$C/users" -maxdepth 2 -type l | grep -q .; then echo "FAIL: user links"; exit 1; fi
-wineserver -p
-wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
-
-user=$(ls "$C/users" | grep -vx Public | head -1)
-U="C:\\users\\$user"
-profile=$C/users/$user
-desktop=$profile/Desktop
-programs="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
-appdata=$profile/AppData/Roaming
-temp_bat="$profile/Temp/delKovraUninstall.bat"
-mkdir -p "$desktop" "$programs" "$appdata" "$profile/Temp"
-tool='D:\kv_uitool.exe'
-uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\KovraPravik'
-pids=()
-
-w() { wine "$@" </dev/null 2>/dev/null; }
-unix_of() {  # C:\a\b -> $C/a/b
-  local p=${1#C:\\}
-  echo "$C/${p//\\//}"
-}
-set_location() { w reg add "$uninstall_key" /v InstallLocation /t REG_SZ /d "$1" /f >/dev/null; }
-key_exists() { w reg query "$1" >/dev/null 2>&1; }
-snapshot() { (cd "$C" && find . \( -path ./windows/temp -o -path "./users/$user/Temp" \) -prune \
-  -o -print | LC_ALL=C sort); }
-
-# A simulated installation in Windows folder $1 with the uninstaller and nested files.
-make_install() {
-  local dir; dir=$(unix_of "$1")
-  mkdir -p "$dir/plugins/deep" "$dir/locale"
-  cp "$work/bin/uninstall.exe" "$dir/uninstall.exe"
-  cp "$work/bin/kv_dummy_client.exe" "$dir/KovraPravik.exe"
-  cp "$work/bin/kv_dummy_client.exe" "$dir/crash_server.exe"
-  echo data > "$dir/plugins/deep/plugin.dll"
-  echo data > "$dir/locale/zh.pak"
-  echo data > "$dir/config.ini"
-  set_location "$1"
-}
+kv_sandbox_start_display || { echo "FAIL: no Xvfb display"; exit 1; }
+kv_sandbox_make_prefix || { echo "FAIL: prefix"; exit 1; }
 
 # Starts uninstaller $1 (cwd: Linux folder $2, optional), confirms and leaves the dialog with $3
 # (done, close or idok). Sets first_rc and dialog_rc; waits for the self-deleting script.
@@ -120,46 +39,13 @@ run_uninstall() {
   fi
   dialog_rc=$(echo "$out" | sed -n 's/^exit code //p' | tr -d '\r')
   wait "$first"; first_rc=$?
-  wait_for_script
-}
-
-wait_for_script() {
-  for _ in $(seq 240); do
-    if [ ! -e "$temp_bat" ] && ! w "$tool" running 'C:\windows\system32\cmd.exe'; then return; fi
-    sleep 0.25
-  done
-  fail "self-deleting script still running"
-}
-
-# Files under C: that existed in snapshot $1 and are gone now, outside the allowed prefixes
-# ($2...: paths relative to C:, like ./Program Files/Kovra).
-lost_outside() {
-  local before=$1; shift
-  local after; after=$(snapshot)
-  comm -23 <(echo "$before") <(echo "$after") | while IFS= read -r f; do
-    local allowed=0 a
-    for a in "$@"; do
-      case "$f" in "$a"|"$a"/*) allowed=1;; esac
-    done
-    [ "$allowed" = 1 ] || echo "$f"
-  done
+  wait_for_script || fail "self-deleting script still running"
 }
 
 # After a failed step: end every Windows process of the prefix so the next case starts clean.
 recover() {
   wineserver -k
   wineserver -p
-  pids=()
-}
-
-start_client() {  # a dummy client from Windows path $1
-  wine "$1" </dev/null >/dev/null 2>&1 &
-  pids+=($!)
-}
-
-stop_all() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   pids=()
 }
 
@@ -405,7 +291,7 @@ suite_hostile_b() {
   local out; out=$(w "$tool" finish done)
   wait "$first"; first_rc=$?
   check "long path: dialog in the first process ($out)" [ "$first_rc" = 0 ]
-  wait_for_script
+  wait_for_script || fail "self-deleting script still running"
   check "long path: no cut copy written" [ -z "$(ls "$C/Long" 2>/dev/null | grep -v "^$long\$")" ]
   check "long path: installation folder removed" [ ! -e "$C/Long/$long" ]
 }

@@ -6,6 +6,10 @@
 //       waits for the main dialog, checks the progress page, that Esc and Alt+F4 leave it open,
 //       then (done/close) waits for the finished page and presses the button, or (idok) sends
 //       the default command at once; prints "exit code N" of the dialog's process.
+//   kv_uitool wait-progress PERCENT  waits until the progress page shows PERCENT or more;
+//                                    prints "percent N" and "window X Y WIDTH HEIGHT"
+//   kv_uitool wait-finished          waits for the finished page; prints "finished" and the window
+//   kv_uitool press done|close       presses a button of the finished page; prints "exit code N"
 //   kv_uitool no-window SECONDS      fails if a message box or the dialog appears in time
 //   kv_uitool running PATH           exit 0 when a process has a module loaded from PATH
 //   kv_uitool hold-file PATH SECONDS opens PATH without sharing and keeps it open
@@ -154,6 +158,79 @@ int Finish(const std::wstring& how) {
   return 0;
 }
 
+// Prints the dialog's screen rectangle as "window X Y WIDTH HEIGHT" (for cutting screenshots).
+void PrintRect(HWND dlg) {
+  RECT r = {};
+  ::GetWindowRect(dlg, &r);
+  std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+// The percentage the progress label shows ("%42" -> 42), or -1.
+int ShownPercent(HWND dlg) {
+  const std::wstring text = TextOf(::GetDlgItem(dlg, 1002));
+  if (text.size() < 2 || text[0] != L'%') return -1;
+  return _wtoi(text.c_str() + 1);
+}
+
+// Waits until the progress page shows at least `percent` (and is not finished yet); prints
+// "percent N" and the dialog's rectangle. For screenshots of the page part-way.
+int WaitProgress(int percent) {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  if (dlg == nullptr) return Fail("no main dialog");
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (Visible(dlg, 1003)) return Fail("finished before the percentage was seen");
+    const int shown = ShownPercent(dlg);
+    if (shown >= percent) {
+      std::printf("percent %d\n", shown);
+      PrintRect(dlg);
+      return 0;
+    }
+    if (::GetTickCount() - start > 30000) return Fail("percentage never reached");
+    ::Sleep(5);
+  }
+}
+
+// Waits for the finished page and lets it paint; prints "finished" and the dialog's rectangle.
+int WaitFinished() {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  if (dlg == nullptr) return Fail("no main dialog");
+  const DWORD start = ::GetTickCount();
+  while (!Visible(dlg, 1003)) {
+    if (::GetTickCount() - start > 60000) return Fail("finished page never shown");
+    ::Sleep(20);
+  }
+  ::RedrawWindow(dlg, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ::Sleep(300);
+  std::printf("finished\n");
+  PrintRect(dlg);
+  return 0;
+}
+
+// Presses "完成" (done) or the close button on the finished page; prints "exit code N".
+int Press(const std::wstring& how) {
+  HWND dlg = WaitForWindow(kDialogTitle, 30000);
+  if (dlg == nullptr) return Fail("no main dialog");
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(dlg, &pid);
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+  if (!process) return Fail("cannot open the dialog's process");
+  const DWORD start = ::GetTickCount();
+  while (!Visible(dlg, 1003)) {
+    if (::GetTickCount() - start > 60000) return Fail("finished page never shown");
+    ::Sleep(20);
+  }
+  if (!Click(::GetDlgItem(dlg, how == L"close" ? 1004 : 1003))) return Fail("click failed");
+  if (::WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
+    return Fail("process did not end");
+  }
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.get(), &code);
+  std::printf("exit code %lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
+
 int NoWindow(DWORD seconds) {
   const DWORD start = ::GetTickCount();
   while (::GetTickCount() - start < seconds * 1000) {
@@ -242,6 +319,9 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"confirm-cancel") return AnswerBox(kConfirmText, IDCANCEL);
   if (command == L"busy-ok") return AnswerBox(kBusyText, IDOK);
   if (command == L"finish" && argc > 2) return Finish(argv[2]);
+  if (command == L"wait-progress" && argc > 2) return WaitProgress(_wtoi(argv[2]));
+  if (command == L"wait-finished") return WaitFinished();
+  if (command == L"press" && argc > 2) return Press(argv[2]);
   if (command == L"no-window" && argc > 2) return NoWindow(DWORD(_wtoi(argv[2])));
   if (command == L"running" && argc > 2) return Running(argv[2]) ? 0 : 1;
   if (command == L"hold-file" && argc > 3) {

@@ -1,0 +1,162 @@
+# Sourced by the uninstaller's end-to-end tests and by scripts/demo: a sealed Wine prefix on a
+# private Xvfb display, run by an unprivileged user, with a simulated installation on its C: drive.
+#
+#   kv_sandbox_enter WORK_VAR SCRIPT ARGS...   (call first) run as root, re-runs SCRIPT ARGS as uid
+#       65534 with a fresh work folder (named in $WORK_VAR) holding bin/ (copies of the programs
+#       under test, from $kv_sandbox_bin) and home/; returns only in that child, else exits with
+#       its status after deleting the work folder. $kv_sandbox_keep (a folder under the work
+#       folder) is copied to $kv_sandbox_keep_to first, for results.
+#   kv_sandbox_start_display       Xvfb on a free display; sets DISPLAY
+#   kv_sandbox_make_prefix         the sealed prefix in $work/prefix (refuses an unsealed one),
+#                                  a persistent wineserver and Wine's services already started;
+#                                  sets the layout variables below
+#   kv_sandbox_cleanup             stops the prefix's server and Xvfb, deletes the prefix
+#
+# Layout: C (the prefix's C: drive), user, U (Windows profile path), profile, desktop, programs,
+# appdata, temp_bat (the self-deleting script), tool (D:\kv_uitool.exe), uninstall_key.
+# Helpers: w, unix_of, set_location, key_exists, snapshot, make_install, start_client, stop_all,
+# wait_for_script, lost_outside.
+
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wine-prefix.sh"
+
+kv_sandbox_programs=(uninstall.exe kv_uitool.exe kv_dummy_client.exe)
+kv_xvfb_pid=""
+pids=()
+
+kv_sandbox_enter() {
+  local var=$1 script=$2; shift 2
+  if [ -n "${!var:-}" ]; then
+    work=${!var}
+    return 0
+  fi
+  local dir status p
+  dir=$(mktemp -d /tmp/kv-uninst-sandbox.XXXXXX)
+  mkdir -p "$dir/bin" "$dir/home"
+  for p in "${kv_sandbox_programs[@]}"; do cp "$kv_sandbox_bin/$p" "$dir/bin/" || exit 1; done
+  if [ "$(id -u)" = 0 ]; then
+    mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+    chown -R 65534:65534 "$dir"
+    chmod 755 "$dir"
+    setpriv --reuid=65534 --regid=65534 --clear-groups \
+      env -i PATH="$PATH" HOME="$dir/home" USER=nobody LANG=C.UTF-8 "$var=$dir" \
+      bash "$script" "$@"
+  else
+    env HOME="$dir/home" "$var=$dir" bash "$script" "$@"
+  fi
+  status=$?
+  if [ -n "${kv_sandbox_keep:-}" ] && [ -d "$dir/$kv_sandbox_keep" ]; then
+    mkdir -p "$kv_sandbox_keep_to"
+    cp -r "$dir/$kv_sandbox_keep/." "$kv_sandbox_keep_to/"
+  fi
+  [ -d "$dir/prefix" ] && WINEPREFIX="$dir/prefix" wineserver -k >/dev/null 2>&1
+  rm -rf "$dir"
+  exit $status
+}
+
+kv_sandbox_start_display() {
+  local display_file
+  display_file=$(mktemp "$work/xvfb.XXXXXX")
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  kv_xvfb_pid=$!
+  for _ in $(seq 200); do
+    [ -s "$display_file" ] && break
+    kill -0 "$kv_xvfb_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  local n; n=$(head -n 1 "$display_file")
+  rm -f "$display_file"
+  if [ -z "$n" ]; then
+    kv_xvfb_pid=""
+    return 1
+  fi
+  export DISPLAY=":$n"
+}
+
+kv_sandbox_make_prefix() {
+  prefix=$work/prefix
+  C=$prefix/drive_c
+  kv_make_safe_prefix "$prefix" d "$work/bin" || return 1
+  export WINEPREFIX=$prefix WINEDEBUG=-all
+  # Refuse to run anything that deletes unless the prefix is sealed.
+  [ ! -e "$prefix/dosdevices/z:" ] || { echo "sandbox: z: still mapped"; return 1; }
+  if find "$C/users" -maxdepth 2 -type l | grep -q .; then echo "sandbox: user links"; return 1; fi
+  wineserver -p
+  wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+  user=$(ls "$C/users" | grep -vx Public | head -1)
+  U="C:\\users\\$user"
+  profile=$C/users/$user
+  desktop=$profile/Desktop
+  programs="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+  appdata=$profile/AppData/Roaming
+  temp_bat="$profile/Temp/delKovraUninstall.bat"
+  mkdir -p "$desktop" "$programs" "$appdata" "$profile/Temp"
+  tool='D:\kv_uitool.exe'
+  uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\KovraPravik'
+}
+
+kv_sandbox_cleanup() {
+  stop_all
+  [ -n "${prefix:-}" ] && kv_remove_prefix "$prefix"
+  if [ -n "$kv_xvfb_pid" ]; then
+    kill "$kv_xvfb_pid" 2>/dev/null
+    wait "$kv_xvfb_pid" 2>/dev/null
+  fi
+  kv_xvfb_pid=""
+}
+
+w() { wine "$@" </dev/null 2>/dev/null; }
+unix_of() {  # C:\a\b -> $C/a/b
+  local p=${1#C:\\}
+  echo "$C/${p//\\//}"
+}
+set_location() { w reg add "$uninstall_key" /v InstallLocation /t REG_SZ /d "$1" /f >/dev/null; }
+key_exists() { w reg query "$1" >/dev/null 2>&1; }
+snapshot() { (cd "$C" && find . \( -path ./windows/temp -o -path "./users/$user/Temp" \) -prune \
+  -o -print | LC_ALL=C sort); }
+
+# A simulated installation in Windows folder $1 with the uninstaller and nested files.
+make_install() {
+  local dir; dir=$(unix_of "$1")
+  mkdir -p "$dir/plugins/deep" "$dir/locale"
+  cp "$work/bin/uninstall.exe" "$dir/uninstall.exe"
+  cp "$work/bin/kv_dummy_client.exe" "$dir/KovraPravik.exe"
+  cp "$work/bin/kv_dummy_client.exe" "$dir/crash_server.exe"
+  echo data > "$dir/plugins/deep/plugin.dll"
+  echo data > "$dir/locale/zh.pak"
+  echo data > "$dir/config.ini"
+  set_location "$1"
+}
+
+start_client() {  # a dummy client from Windows path $1
+  wine "$1" </dev/null >/dev/null 2>&1 &
+  pids+=($!)
+}
+
+stop_all() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  pids=()
+}
+
+# Waits until the self-deleting script has run and removed itself; false after a minute.
+wait_for_script() {
+  for _ in $(seq 240); do
+    if [ ! -e "$temp_bat" ] && ! w "$tool" running 'C:\windows\system32\cmd.exe'; then return 0; fi
+    sleep 0.25
+  done
+  return 1
+}
+
+# Files under C: that existed in snapshot $1 and are gone now, outside the allowed prefixes
+# ($2...: paths relative to C:, like ./Program Files/Kovra).
+lost_outside() {
+  local before=$1; shift
+  local after; after=$(snapshot)
+  comm -23 <(echo "$before") <(echo "$after") | while IFS= read -r f; do
+    local allowed=0 a
+    for a in "$@"; do
+      case "$f" in "$a"|"$a"/*) allowed=1;; esac
+    done
+    [ "$allowed" = 1 ] || echo "$f"
+  done
+}
