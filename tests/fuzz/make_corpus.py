@@ -7,7 +7,8 @@ Each script's input lines become fuzzer operations in the encoding of tests/fuzz
 and bridge_fuzzer.cpp: "call" lines become commands with their arguments (byte blocks included),
 "sim" lines are passed on as control texts, {"host":"wait"} runs the queued core-thread work.
 Other host lines (sleep, echo, debug, init) have no fuzzer counterpart and are left out. A script
-longer than one input's operation budget is cut into several seeds.
+longer than one input's operation budget is cut into several seeds, each after the first opening
+with the script's first operations (its set-up: engine replies, entering the room).
 """
 import argparse
 import base64
@@ -28,7 +29,8 @@ OP_COMMAND, OP_SIM_TEXT, OP_REPLY, OP_DEVICES, OP_EVENT, OP_EMIT, OP_RUN_CORE, O
  T_ARRAY, T_OBJECT, T_BYTE_BLOCK, T_JSON_TEXT, T_DEEP_ARRAY) = range(14)
 NAME_LITERAL = 8          # CommandName mode: the name as bytes
 MAX_STRUCTURE_DEPTH = 4   # deeper values become numbers in the fuzzer
-OPS_PER_SEED = 60         # the fuzzer runs at most 64 operations per input
+OPS_PER_SEED = 20         # the fuzzer runs at most 24 operations per input
+SETUP_OPS = 4             # a script's first operations (its set-up) open every later seed
 
 
 def fuzzer_keys():
@@ -164,7 +166,10 @@ def seeds(path, keys):
     ops = operations(path)
     for start in range(0, len(ops), OPS_PER_SEED):
         writer = Writer(keys)
-        for kind, payload in ops[start:start + OPS_PER_SEED]:
+        chunk = ops[start:start + OPS_PER_SEED]
+        if start > 0:
+            chunk = ops[:SETUP_OPS] + chunk  # the state the later lines expect
+        for kind, payload in chunk:
             if kind == "call":
                 writer.command(*payload)
             elif kind == "sim":
