@@ -35,7 +35,7 @@ TEST(LogFolder, ExistingLogsFolderIsUsedAsIs) {
 }
 
 // A missing logs folder is created; when that fails the client folder is used instead.
-TEST(LogFolder, MissingLogsFolderIsCreatedOrSkipped) {
+TEST(LogFolder, MissingLogsFolderIsCreatedOrFallsBack) {
   FakeFolders folders;
   folders.appData = L"D:\\data";
   EXPECT_EQ(corvel_client::BuildLogFolder(folders), L"D:/data/Corvel_Client\\logs");
