@@ -46,11 +46,12 @@ uninstall::UniqueHandle AcquireUninstallerMutex(bool isCopy) {
 }
 
 int RunDialog(int showCommand) {
-  // Static storage: the worker thread is never stopped and may still call the dialog's callbacks
-  // after the window is gone, until the process ends.
-  static CMainDlg dialog;
-  if (dialog.Create(nullptr) == nullptr) return 0;
-  ::ShowWindow(dialog.m_hWnd, showCommand);
+  // Never destroyed: the worker thread is never stopped and may still call the dialog's callbacks
+  // after the window is gone, even while the process runs its exit code (which would destroy a
+  // static object under the worker's feet).
+  static CMainDlg* const dialog = new CMainDlg();
+  if (dialog->Create(nullptr) == nullptr) return 0;
+  ::ShowWindow(dialog->m_hWnd, showCommand);
   CMessageLoop* loop = g_module.GetMessageLoop();
   return loop != nullptr ? loop->Run() : 0;
 }

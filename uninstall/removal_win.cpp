@@ -52,10 +52,8 @@ std::wstring FolderPath(int csidl) {
   return buf;
 }
 
-std::wstring DownloadsFolder() {
-  // FOLDERID_Downloads; looked up by value so older import libraries suffice.
-  constexpr GUID kDownloads = {
-      0x374DE290, 0x123F, 0x4565, {0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B}};
+// A known folder by id; looked up at run time so older import libraries suffice.
+std::wstring KnownFolder(const GUID& id) {
   using GetKnownFolderPath = HRESULT(WINAPI*)(REFGUID, DWORD, HANDLE, PWSTR*);
   HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
   auto get = shell ? reinterpret_cast<GetKnownFolderPath>(
@@ -64,15 +62,41 @@ std::wstring DownloadsFolder() {
   if (get == nullptr) return {};
   PWSTR path = nullptr;
   std::wstring out;
-  if (SUCCEEDED(get(kDownloads, 0, nullptr, &path)) && path != nullptr) out = path;
+  if (SUCCEEDED(get(id, 0, nullptr, &path)) && path != nullptr) out = path;
   ::CoTaskMemFree(path);
   return out;
 }
+
+constexpr GUID kFolderDownloads = {
+    0x374DE290, 0x123F, 0x4565, {0x91, 0x64, 0x39, 0xC4, 0x92, 0x5E, 0x46, 0x7B}};
+constexpr GUID kFolderUserProfiles = {
+    0x0762D272, 0xC50A, 0x4BB0, {0xA3, 0x82, 0x69, 0x7D, 0xCD, 0x72, 0x9B, 0x80}};
+constexpr GUID kFolderPublic = {
+    0xDFDF76A2, 0xC82A, 0x4D63, {0x90, 0x6A, 0x56, 0x44, 0xAC, 0x45, 0x73, 0x85}};
+
+constexpr wchar_t kProfileListKey[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+constexpr wchar_t kCurrentVersionKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 std::wstring Environment(const wchar_t* name) {
   wchar_t buf[kPathChars] = {};
   const DWORD n = ::GetEnvironmentVariableW(name, buf, kPathChars);
   return (n > 0 && n < kPathChars) ? std::wstring(buf) : std::wstring();
+}
+
+// A text value read so that it always ends in a terminator (REG_SZ, or REG_EXPAND_SZ expanded);
+// empty when it is missing, of another type or longer than 1024 characters.
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value, REGSAM view) {
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &raw) != ERROR_SUCCESS) return {};
+  UniqueHKey opened(raw);
+  wchar_t text[1024] = {};
+  DWORD size = sizeof(text);
+  if (::RegGetValueW(opened.get(), nullptr, value, RRF_RT_REG_SZ, nullptr, text, &size) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  return text;
 }
 
 // Removes a junction or symbolic link itself (a folder link like an empty folder); when that is
@@ -86,6 +110,36 @@ bool RemoveLink(const std::wstring& path, DWORD attributes) {
 
 void DeleteFileIfPresent(const std::wstring& path) {
   if (::PathFileExistsW(path.c_str())) ::DeleteFileW(path.c_str());
+}
+
+// Adds `path` and, when it resolves, its final path: a protected folder reached through a link
+// or a short name must be recognised in either spelling.
+void AddFolder(std::vector<std::wstring>& list, const std::wstring& path) {
+  if (path.empty()) return;
+  list.push_back(path);
+  std::wstring resolved = FinalPathOf(path);
+  if (!resolved.empty()) list.push_back(std::move(resolved));
+}
+
+// The profile roots listed in the registry (every user's, Public and Default), native view.
+void AddListedProfiles(ProtectedFolders& p) {
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileListKey, 0, KEY_READ | KEY_WOW64_64KEY, &raw) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  UniqueHKey list(raw);
+  AddFolder(p.profilesRoots, RegistryText(list.get(), nullptr, L"ProfilesDirectory", 0));
+  AddFolder(p.profiles, RegistryText(list.get(), nullptr, L"Public", 0));
+  AddFolder(p.profiles, RegistryText(list.get(), nullptr, L"Default", 0));
+  for (DWORD i = 0;; ++i) {
+    wchar_t sid[256] = {};
+    DWORD chars = 256;
+    const LONG r = ::RegEnumKeyExW(list.get(), i, sid, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (r == ERROR_MORE_DATA) continue;
+    if (r != ERROR_SUCCESS) break;
+    AddFolder(p.profiles, RegistryText(list.get(), sid, L"ProfileImagePath", 0));
+  }
 }
 
 }  // namespace
@@ -180,39 +234,93 @@ bool ContainsLink(const std::wstring& path) {
   return false;
 }
 
+bool NamesEqualIgnoreCase(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() &&
+         ::CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+             CSTR_EQUAL;
+}
+
+std::wstring FinalPathOf(const std::wstring& path, bool* isDirectory) {
+  if (isDirectory != nullptr) *isDirectory = false;
+  if (path.empty()) return {};
+  UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return {};
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(file.get(), &info)) return {};
+  std::wstring out(kPathChars, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = ::GetFinalPathNameByHandleW(file.get(), out.data(), DWORD(out.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return {};
+    if (n < out.size()) {
+      out.resize(n);
+      if (isDirectory != nullptr) {
+        *isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      }
+      return out;
+    }
+    out.assign(n, L'\0');  // n is the size needed, terminator included
+  }
+  return {};
+}
+
 ProtectedFolders ProtectedFoldersOfThisMachine() {
   ProtectedFolders p;
+  wchar_t windows[kPathChars] = {};
+  const UINT n = ::GetSystemWindowsDirectoryW(windows, kPathChars);
+  if (n > 0 && n < kPathChars) AddFolder(p.inside, windows);
+  AddFolder(p.inside, FolderPath(CSIDL_WINDOWS));
+  AddFolder(p.inside, Environment(L"SystemRoot"));
   for (int csidl :
-       {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
-        CSIDL_PROGRAM_FILES_COMMON, CSIDL_COMMON_APPDATA, CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY,
-        CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_DESKTOPDIRECTORY,
-        CSIDL_COMMON_DOCUMENTS, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
-    p.folders.push_back(FolderPath(csidl));
+       {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+        CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_COMMON_APPDATA, CSIDL_DESKTOPDIRECTORY,
+        CSIDL_PERSONAL, CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_APPDATA,
+        CSIDL_LOCAL_APPDATA, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS,
+        CSIDL_COMMON_PICTURES, CSIDL_COMMON_MUSIC, CSIDL_COMMON_VIDEO, CSIDL_COMMON_PROGRAMS}) {
+    AddFolder(p.folders, FolderPath(csidl));
   }
-  // A 32-bit process sees only the x86 Program Files through the shell; the native one comes
-  // from the environment under WOW64.
-  p.folders.push_back(Environment(L"ProgramW6432"));
-  p.folders.push_back(Environment(L"SystemRoot"));
-  p.folders.push_back(DownloadsFolder());
+  AddFolder(p.folders, KnownFolder(kFolderDownloads));
+  // A 32-bit process is shown the x86 Program Files; under WOW64 the native ones come from the
+  // 64-bit registry view and the environment.
+  for (REGSAM view : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
+    for (const wchar_t* value : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir",
+                                 L"CommonFilesDir", L"CommonFilesDir (x86)", L"CommonW6432Dir"}) {
+      AddFolder(p.folders, RegistryText(HKEY_LOCAL_MACHINE, kCurrentVersionKey, value, view));
+    }
+  }
+  for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432", L"ProgramFiles",
+                              L"ProgramFiles(x86)", L"CommonProgramFiles",
+                              L"CommonProgramFiles(x86)", L"ProgramData"}) {
+    AddFolder(p.folders, Environment(name));
+  }
   const std::wstring profile = FolderPath(CSIDL_PROFILE);
-  if (!profile.empty()) {
-    p.folders.push_back(profile + L"\\AppData");
-    p.usersRoot = FolderOf(profile);
-  }
+  AddFolder(p.profiles, profile);
+  AddFolder(p.profiles, KnownFolder(kFolderPublic));
+  AddFolder(p.profilesRoots, KnownFolder(kFolderUserProfiles));
+  if (!profile.empty()) AddFolder(p.profilesRoots, FolderOf(profile));
+  AddListedProfiles(p);
   return p;
 }
 
-bool IsRemovableInstallFolder(const std::wstring& dir) {
-  const ProtectedFolders guarded = ProtectedFoldersOfThisMachine();
-  if (CheckInstallFolder(dir, guarded) != GuardVerdict::kAllowed) return false;
-  // Short (8.3) spellings and other aliases resolve to the long form the guard knows.
-  wchar_t full[kPathChars] = {};
-  const DWORD n = ::GetFullPathNameW(dir.c_str(), kPathChars, full, nullptr);
-  if (n == 0 || n >= kPathChars) return false;
-  wchar_t longPath[kPathChars] = {};
-  const DWORD m = ::GetLongPathNameW(full, longPath, kPathChars);
-  const std::wstring resolved = (m > 0 && m < kPathChars) ? longPath : full;
-  return CheckInstallFolder(resolved, guarded) == GuardVerdict::kAllowed;
+std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* mainProcessFile) {
+  if (recorded.empty() || mainProcessFile == nullptr) return {};
+  InstallFolderFacts facts;
+  facts.recorded = recorded;
+  facts.finalPath = FinalPathOf(recorded, &facts.isDirectory);
+  if (facts.isDirectory) {
+    const DWORD main =
+        ::GetFileAttributesW((facts.finalPath + L"\\" + mainProcessFile).c_str());
+    facts.holdsMainProcessFile =
+        main != INVALID_FILE_ATTRIBUTES && (main & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    facts.uninstallerFolder = FinalPathOf(FolderOf(ModulePath()));
+  }
+  if (DecideInstallFolder(facts, ProtectedFoldersOfThisMachine(), NamesEqualIgnoreCase) !=
+      GuardVerdict::kAllowed) {
+    return {};
+  }
+  return facts.finalPath;
 }
 
 void RemoveShortcutSet(const wchar_t* shortcutName, const wchar_t* uninstallShortcutName) {
@@ -282,11 +390,12 @@ bool GetOsVersion(OSVERSIONINFOW* record) {
   *record = {};
   record->dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
   if (!::GetVersionExW(record)) {
+    // RegGetValueW always ends the text, even a value that fills the buffer.
     wchar_t text[32] = {};
     DWORD size = sizeof(text);
     OsVersion v;
-    if (::SHGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                      L"CurrentVersion", nullptr, text, &size) == ERROR_SUCCESS &&
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                       L"CurrentVersion", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS &&
         VersionFromText(text)) {
       v = *VersionFromText(text);
     } else {
@@ -311,15 +420,38 @@ bool GetOsVersion(OSVERSIONINFOW* record) {
 
 std::string ToAnsi(const std::wstring& text) {
   if (text.empty()) return {};
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
+  const UINT codePage = ::GetACP();
+  // UTF-7 and UTF-8 take neither flag; the round trip below proves them exact.
+  const bool unicode = codePage == CP_UTF7 || codePage == CP_UTF8;
+  const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int bytes = ::WideCharToMultiByte(CP_ACP, flags, text.c_str(), int(text.size()), nullptr,
+                                          0, nullptr, nullptr);
   if (bytes <= 0) return {};
   std::string converted(static_cast<size_t>(bytes), '\0');
-  if (::WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), converted.data(), bytes,
-                            nullptr, nullptr) != bytes) {
+  BOOL usedDefault = FALSE;
+  if (::WideCharToMultiByte(CP_ACP, flags, text.c_str(), int(text.size()), converted.data(), bytes,
+                            nullptr, unicode ? nullptr : &usedDefault) != bytes ||
+      usedDefault) {
     return {};
   }
+  // A look-alike or substitute that slipped through shows as a difference on the way back.
+  const int chars = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, converted.data(), bytes,
+                                          nullptr, 0);
+  if (chars != int(text.size())) return {};
+  std::wstring back(static_cast<size_t>(chars), L'\0');
+  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, converted.data(), bytes, back.data(), chars);
+  if (back != text) return {};
   return converted;
+}
+
+bool IsNameableInScript(const std::wstring& path) {
+  const std::string bytes = ToAnsi(path);
+  if (bytes.empty()) return false;
+  if (::GetACP() == ::GetOEMCP()) return true;
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
 }
 
 bool RunProgram(const std::wstring& path) {

@@ -28,12 +28,22 @@ bool DeleteFolderTree(const std::wstring& path);
 // True when the tree below `path` holds a junction or symbolic link (links are not entered).
 bool ContainsLink(const std::wstring& path);
 
-// The folders of this machine and user that an installation folder must never be or contain.
+// Case-insensitive comparison of two texts of equal length as the file system does it
+// (CompareStringOrdinal ignoring case).
+bool NamesEqualIgnoreCase(const std::wstring& a, const std::wstring& b);
+
+// The final path of `path` ("\\?\X:\..."): opened with backup semantics (folders too), every link
+// and short name resolved. Empty when it cannot be opened or resolved; `isDirectory` then false.
+std::wstring FinalPathOf(const std::wstring& path, bool* isDirectory = nullptr);
+
+// The folders of this machine that an installation folder must never be, contain or (Windows)
+// lie in: each in its reported spelling and its final path.
 ProtectedFolders ProtectedFoldersOfThisMachine();
 
-// True when `dir` may be deleted as a whole: the guard accepts both its recorded spelling and its
-// resolved long form.
-bool IsRemovableInstallFolder(const std::wstring& dir);
+// The final path of the recorded installation folder `recorded` when it may be removed as a whole
+// (DecideInstallFolder with this machine's facts; `mainProcessFile` is the edition's main process
+// file name); empty otherwise.
+std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* mainProcessFile);
 
 // Deletes the desktop shortcut and the start-menu product folder's two shortcuts, then the
 // product and maker folders when they are empty.
@@ -47,8 +57,13 @@ bool DeleteLegacyScheduledTask(const wchar_t* name);
 bool GetOsVersion(OSVERSIONINFOW* record);
 
 // `text` in the system's ANSI code page, sized from the conversion's own length query (never
-// cut); empty when the conversion fails.
+// cut), without best-fit look-alikes; empty when the conversion fails or is not exact.
 std::string ToAnsi(const std::wstring& text);
+
+// True when a script written in the ANSI code page names `path` exactly for the command
+// processor: the conversion is exact, and any byte outside ASCII means the same in the console's
+// (OEM) code page, in which the command processor reads its scripts.
+bool IsNameableInScript(const std::wstring& path);
 
 // Starts `path` without waiting (command line: the path in double quotes); true on success.
 bool RunProgram(const std::wstring& path);

@@ -48,15 +48,6 @@ std::wstring FolderOf(const std::wstring& path) {
   return sep == std::wstring::npos ? std::wstring() : path.substr(0, sep);
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  auto trim = [](std::wstring s) {
-    if (!s.empty() && s.back() == L'\\') s.pop_back();
-    return s;
-  };
-  const std::wstring x = trim(a), y = trim(b);
-  return !x.empty() && EqualsIgnoreCase(x, y);
-}
-
 std::wstring PercentText(int32_t percent) {
   return L"%" + std::to_wstring(std::clamp<int32_t>(percent, 0, 100));
 }

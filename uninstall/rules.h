@@ -26,10 +26,6 @@ std::wstring FindPattern(const std::wstring& folder);
 // `path` cut at its last backslash (the backslash dropped); empty when there is none.
 std::wstring FolderOf(const std::wstring& path);
 
-// True when two folder paths are the same, compared case-insensitively and ignoring one trailing
-// backslash on either side. Empty paths never match.
-bool SameFolder(const std::wstring& a, const std::wstring& b);
-
 // Case-insensitive comparison of whole paths (ASCII letters folded, like _wcsicmp in "C" locale).
 bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
 

@@ -22,8 +22,10 @@ constexpr wchar_t kDataFolderName[] = L"Kovra";
 }  // namespace
 
 UninstallContext& UninstallContext::Instance() {
-  static UninstallContext context;  // C++11 guarantees one initialisation across threads
-  return context;
+  // Never destroyed: the worker may still be deleting while the process runs its exit code, and
+  // must not read a destroyed context. C++11 guarantees one initialisation across threads.
+  static UninstallContext* const context = new UninstallContext();
+  return *context;
 }
 
 void UninstallContext::SetForTest(Edition edition, std::wstring installDir) {
@@ -34,11 +36,12 @@ void UninstallContext::SetForTest(Edition edition, std::wstring installDir) {
 void UninstallContext::LoadInstallLocation() {
   edition_ = Student;
   const std::wstring key = uninstall::UninstallKeyPath(edition_, uninstall::IsWow64());
+  // RegGetValueW ends the text even when the stored value has no terminator; a value longer than
+  // the buffer is not read at all rather than cut to another folder's name.
   wchar_t value[MAX_PATH] = {};
-  DWORD size = 519;  // bytes; the last character of the buffer always stays 0
-  DWORD type = 0;
-  if (::SHGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"InstallLocation", &type, value, &size) ==
-          ERROR_SUCCESS &&
+  DWORD size = sizeof(value);
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr,
+                     value, &size) == ERROR_SUCCESS &&
       value[0] != 0) {
     installDir_ = value;
   } else {
@@ -73,10 +76,12 @@ void UninstallContext::RemoveAppDataFolder() {
 }
 
 void UninstallContext::RemoveInstallFolder() {
-  if (installDir_.empty() || !uninstall::IsRemovableInstallFolder(installDir_)) return;
-  if (!::PathFileExistsW(installDir_.c_str())) return;
-  uninstall::DeleteFolderTree(installDir_);
-  ::MoveFileExW(installDir_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // Decided and deleted on the final path, so no link or alias leads the deletion elsewhere.
+  const std::wstring folder =
+      uninstall::InstallFolderToRemove(installDir_, uninstall::NamesOf(edition_).mainProcessFile);
+  if (folder.empty()) return;
+  uninstall::DeleteFolderTree(folder);
+  ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void UninstallContext::RemoveUpdateTask() {
@@ -96,13 +101,23 @@ void UninstallContext::WriteSelfDeleteScript() {
   const DWORD n = ::GetTempPathW(MAX_PATH, temp);
   if (n == 0 || n >= MAX_PATH) return;
   const std::wstring scriptPath = std::wstring(temp) + uninstall::kScriptFileName;
-  // The script's recursive del and rd may follow links (some command processors do), so a folder
-  // that still holds one is left in place; only the uninstaller file goes.
-  const std::wstring folder = uninstall::FolderOf(module);
-  const bool removeFolder = uninstall::SameFolder(folder, installDir_) &&
-                            uninstall::IsRemovableInstallFolder(installDir_) &&
-                            !uninstall::ContainsLink(folder);
-  const std::wstring script = uninstall::BuildSelfDeleteScript(module, scriptPath, removeFolder);
+  // The folder lines are written only for the uninstaller's own installation folder, by its final
+  // path, and not when it still holds a link: the script's recursive del and rd may follow links
+  // (some command processors do).
+  uninstall::ScriptTargets targets;
+  targets.uninstaller = module;
+  targets.script = scriptPath;
+  const std::wstring folder =
+      uninstall::InstallFolderToRemove(installDir_, uninstall::NamesOf(edition_).mainProcessFile);
+  if (!folder.empty() &&
+      uninstall::SameFolderPath(uninstall::FinalPathOf(uninstall::FolderOf(module)), folder,
+                                uninstall::NamesEqualIgnoreCase) &&
+      !uninstall::ContainsLink(folder)) {
+    targets.folder = uninstall::PlainDrivePath(folder);
+  }
+  const std::wstring script =
+      uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript);
+  if (script.empty()) return;
 
   const std::string converted = uninstall::ToAnsi(script);
   if (converted.empty()) return;

@@ -6,8 +6,8 @@
 #include "edition.h"
 #include "sequence.h"
 
-// One instance per process (Instance()); the main thread fills it with LoadInstallLocation before
-// the worker starts, after which the worker only reads it.
+// One instance per process (Instance()), never destroyed; the main thread fills it with
+// LoadInstallLocation before the worker starts, after which the worker only reads it.
 class UninstallContext : public uninstall::IUninstallSteps {
  public:
   // The process-wide instance, created on first use (safe against concurrent first use).
@@ -21,14 +21,16 @@ class UninstallContext : public uninstall::IUninstallSteps {
   void RemoveShortcuts() override;
   void RemoveRegistryEntries() override;
   void RemoveAppDataFolder() override;
-  // Deletes installDir only when it is an existing folder the path guard accepts; otherwise
-  // nothing is deleted or registered.
+  // Deletes installDir, by its final path, only when it is an existing folder that the path guard
+  // accepts and that shows it is the product's (InstallFolderToRemove); otherwise nothing is
+  // deleted or registered for restart.
   void RemoveInstallFolder() override;
   void RemoveUpdateTask() override;
 
   // Writes the hidden self-deleting script into the temporary folder and starts it. The script
-  // removes the uninstaller's folder only when that folder is the (guarded) installation folder
-  // and holds no link.
+  // removes the uninstaller's folder only when that folder is the installation folder that
+  // RemoveInstallFolder would remove and holds no link; it names no path that the command
+  // processor would read differently.
   void WriteSelfDeleteScript();
 
   Edition edition() const { return edition_; }

@@ -78,10 +78,6 @@ TEST(PathRules, FindPatternFolderAndComparison) {
   EXPECT_EQ(FindPattern(L"C:\\K\\"), L"C:\\K\\*.*");
   EXPECT_EQ(FolderOf(L"C:\\K\\u_new.exe"), L"C:\\K");
   EXPECT_EQ(FolderOf(L"u.exe"), L"");
-  EXPECT_TRUE(SameFolder(L"C:\\Program Files\\K", L"c:\\program files\\k\\"));
-  EXPECT_FALSE(SameFolder(L"C:\\K", L"C:\\K\\\\"));
-  EXPECT_FALSE(SameFolder(L"", L""));
-  EXPECT_FALSE(SameFolder(L"C:\\K", L"C:\\K2"));
 }
 
 // Catches a percent not clamped or the sign on the wrong side.
@@ -131,11 +127,22 @@ TEST(LoopRules, CenterInWorkArea) {
   EXPECT_EQ(big.y, 55);
 }
 
+bool AnyPath(const std::wstring&) { return true; }
+
+// Stands in for a code page without the full-width forms: only ASCII converts exactly.
+bool AsciiOnly(const std::wstring& path) {
+  for (wchar_t c : path) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
 // Catches any change of the script's eleven lines, its CR LF ends or a line end after the last.
 TEST(SelfDeleteScript, ElevenLinesByteForByte) {
-  const std::wstring script =
-      BuildSelfDeleteScript(L"C:\\Program Files\\Kovra\\uninstall_new.exe",
-                            L"C:\\users\\u\\Temp\\delKovraUninstall.bat", true);
+  const std::wstring script = BuildSelfDeleteScript(
+      {L"C:\\Program Files\\Kovra\\uninstall_new.exe", L"C:\\Program Files\\Kovra",
+       L"C:\\users\\u\\Temp\\delKovraUninstall.bat"},
+      AnyPath);
   const std::wstring expected =
       L"set num=0\r\n"
       L":kovradel\r\n"
@@ -154,8 +161,8 @@ TEST(SelfDeleteScript, ElevenLinesByteForByte) {
 // Catches a '%' in a path left for the command processor to expand (it could name another
 // folder, for example "%num%").
 TEST(SelfDeleteScript, PercentInPathsIsDoubled) {
-  const std::wstring script =
-      BuildSelfDeleteScript(L"C:\\a%num%b\\u_new.exe", L"C:\\T%x\\delKovraUninstall.bat", true);
+  const std::wstring script = BuildSelfDeleteScript(
+      {L"C:\\a%num%b\\u_new.exe", L"C:\\a%num%b", L"C:\\T%x\\delKovraUninstall.bat"}, AnyPath);
   EXPECT_NE(script.find(L"del /Q \"C:\\a%%num%%b\\u_new.exe\"\r\n"), std::wstring::npos);
   EXPECT_NE(script.find(L"rd /S /Q \"C:\\a%%num%%b\"\r\n"), std::wstring::npos);
   EXPECT_NE(script.find(L"del \"C:\\T%%x\\delKovraUninstall.bat\" /Q"), std::wstring::npos);
@@ -165,72 +172,155 @@ TEST(SelfDeleteScript, PercentInPathsIsDoubled) {
 // Catches a foreign folder (uninstaller not in the installation folder) being wiped.
 TEST(SelfDeleteScript, ForeignFolderKeepsFolder) {
   const std::wstring script =
-      BuildSelfDeleteScript(L"C:\\Tools\\u_new.exe", L"C:\\T\\delKovraUninstall.bat", false);
+      BuildSelfDeleteScript({L"C:\\Tools\\u_new.exe", L"", L"C:\\T\\delKovraUninstall.bat"}, AnyPath);
   EXPECT_EQ(script.find(L"rd "), std::wstring::npos);
   EXPECT_EQ(script.find(L"del /F"), std::wstring::npos);
   EXPECT_NE(script.find(L"if exist \"C:\\Tools\\u_new.exe\" goto kovradel\r\n:kovraend\r\n"),
             std::wstring::npos);
 }
 
+// Catches a path that would reach the command processor as a look-alike (full-width percent
+// signs, separators, quotes) named in a deleting line.
+TEST(SelfDeleteScript, UnnameablePathsGetNoDeletingLine) {
+  const std::wstring lookalike = L"C:\\Apps\\a\uFF05num\uFF05b\uFF3C..";
+  const std::wstring bat = L"C:\\T\\delKovraUninstall.bat";
+  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u_new.exe", lookalike, bat}, AsciiOnly),
+            L":kovraend\r\ndel \"C:\\T\\delKovraUninstall.bat\" /Q");
+  const std::wstring keepFolder =
+      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", lookalike, bat}, AsciiOnly);
+  EXPECT_NE(keepFolder.find(L"del /Q \"C:\\K\\u_new.exe\""), std::wstring::npos);
+  EXPECT_EQ(keepFolder.find(L"rd "), std::wstring::npos);
+  const std::wstring keepScript =
+      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", L"C:\\K", L"C:\\\u00C9\\d.bat"}, AsciiOnly);
+  const std::wstring tail = L"rd /S /Q \"C:\\K\"\r\n:kovraend";
+  EXPECT_EQ(keepScript.substr(keepScript.size() - tail.size()), tail);
+  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u.exe", L"", L"C:\\\u00C9\\d.bat"}, AsciiOnly),
+            L"");
+}
+
+// Stands in for the file system's case folding: ASCII, Latin-1 and Cyrillic letters.
+wchar_t Upper(wchar_t c) {
+  if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return wchar_t(c - 0x20);
+  if (c >= 0x430 && c <= 0x44F) return wchar_t(c - 0x20);
+  return c;
+}
+
+bool FoldEqual(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  }
+  return true;
+}
+
 ProtectedFolders Machine() {
   ProtectedFolders p;
-  p.folders = {L"C:\\windows",
-               L"C:\\windows\\system32",
-               L"C:\\Program Files",
-               L"C:\\Program Files (x86)",
-               L"C:\\ProgramData",
-               L"C:\\users\\bob",
-               L"C:\\users\\bob\\Desktop",
-               L"C:\\users\\bob\\Documents",
-               L"C:\\users\\bob\\Downloads",
-               L"C:\\users\\bob\\AppData",
-               L"C:\\users\\bob\\AppData\\Roaming",
-               L"C:\\users\\bob\\AppData\\Local",
-               L""};
-  p.usersRoot = L"C:\\users";
+  p.inside = {L"C:\\windows", L""};
+  p.folders = {L"C:\\Program Files", L"C:\\Program Files (x86)", L"C:\\Program Files\\Common Files",
+               L"C:\\ProgramData", L"C:\\users\\bob\\Desktop", L"F:\\Redirected\\Docs"};
+  p.profiles = {L"C:\\users\\bob", L"C:\\users\\Public", L"D:\\Profiles\\carol",
+                L"E:\\\u041F\u0440\u043E\u0444\u0438\u043B\u044C"};
+  p.profilesRoots = {L"C:\\users"};
   return p;
 }
 
-// Catches a spelling of a root or system folder that slips past the guard.
-TEST(PathGuard, RefusesRootsAndSystemFoldersInAnySpelling) {
+struct GuardRow {
+  const wchar_t* recorded;
+  GuardVerdict expected;
+  const wchar_t* finalPath = nullptr;  // nullptr: the recorded text itself
+  bool isDirectory = true;
+  bool holdsMainProcessFile = true;
+  const wchar_t* uninstallerFolder = L"";
+};
+
+// Catches any spelling of a drive root, the system, program or profile folders, an alias, a file
+// or a folder without a trace of the product that slips past the decision, and an ordinary
+// installation folder refused (it would then be left behind).
+TEST(PathGuard, DecisionTable) {
+  using V = GuardVerdict;
+  const GuardRow rows[] = {
+      {L"C:\\", V::kDriveRoot},
+      {L"c:/", V::kDriveRoot},
+      {L"C:\\\\", V::kDriveRoot},
+      {L"\\\\?\\C:\\", V::kDriveRoot},
+      {L"D:\\.", V::kBadComponent},
+      {L"C:\\ ", V::kBadComponent},
+      {L"C:\\Kovra\\..\\Windows", V::kBadComponent},
+      {L"C:\\Kovra\\.", V::kBadComponent},
+      {L"C:\\Kovra:stream", V::kBadComponent},
+      {L"Kovra\\KovraPravik", V::kNotLocalAbsolute},
+      {L"\\Kovra", V::kNotLocalAbsolute},
+      {L"C:Kovra", V::kNotLocalAbsolute},
+      {L"\\\\server\\share\\Kovra", V::kNotLocalAbsolute},
+      {L"\\\\?\\UNC\\server\\share\\Kovra", V::kNotLocalAbsolute},
+      {L"\\\\.\\C:", V::kNotLocalAbsolute},
+      {L"\\??\\C:\\Kovra", V::kNotLocalAbsolute},
+      {L"", V::kNotLocalAbsolute},
+      // Windows and everything in it.
+      {L"C:\\Windows", V::kProtected},
+      {L"c:\\WINDOWS\\", V::kProtected},
+      {L"C:/windows/System32", V::kProtected},
+      {L"C:\\Windows. ", V::kProtected},
+      {L"C:\\Windows\\Kovra\\KovraPravik", V::kProtected},
+      {L"\\\\?\\C:\\Windows\\Temp\\K", V::kProtected},
+      {L"\\\\.\\c:\\windows", V::kProtected},
+      // Program and data folders and their ancestors.
+      {L"C:\\Program Files", V::kProtected},
+      {L"C:\\program files (x86)\\", V::kProtected},
+      {L"C:\\Program Files\\Common Files", V::kProtected},
+      {L"C:\\ProgramData", V::kProtected},
+      {L"F:\\Redirected", V::kProtected},
+      // Profiles: the profiles folder, every profile root, every profile's well-known folders.
+      {L"C:\\Users", V::kProtected},
+      {L"C:\\Users\\bob", V::kProfileRoot},
+      {L"C:\\Users\\alice", V::kProfileRoot},
+      {L"C:\\Users\\Public\\", V::kProfileRoot},
+      {L"D:\\Profiles\\carol", V::kProfileRoot},
+      {L"D:\\Profiles", V::kProtected},
+      {L"C:\\Users\\alice\\Documents", V::kProtected},
+      {L"C:\\Users\\alice\\AppData", V::kProtected},
+      {L"C:\\Users\\Bob\\appdata\\roaming", V::kProtected},
+      {L"C:\\Users\\Public\\Music", V::kProtected},
+      {L"D:\\Profiles\\carol\\Downloads.", V::kProtected},
+      {L"e:\\\u043F\u0420\u041E\u0424\u0418\u041B\u042C\\pictures", V::kProtected},
+      // Aliases: the final path decides.
+      {L"C:\\Apps\\Link\\bob\\Documents", V::kProtected, L"\\\\?\\C:\\users\\bob\\Documents"},
+      {L"C:\\PROGRA~1", V::kProtected, L"\\\\?\\C:\\Program Files"},
+      {L"C:\\Apps\\Gone", V::kUnresolved, L""},
+      // Only the product's own folder goes.
+      {L"C:\\Users\\bob\\Documents\\letter.txt", V::kNotDirectory, nullptr, false},
+      {L"D:\\Work\\Thesis", V::kNotOwned, nullptr, true, false, L"\\\\?\\C:\\Program Files\\K"},
+      {L"D:\\Kovra", V::kAllowed, nullptr, true, false, L"\\\\?\\d:\\kovra\\"},
+      {L"C:\\Program Files\\Kovra\\KovraPravik", V::kAllowed},
+      {L"\\\\?\\C:\\Program Files (x86)\\Kovra", V::kAllowed},
+      {L"C:\\users\\bob\\AppData\\Local\\Kovra\\", V::kAllowed},
+      {L"C:\\Users\\bob\\Documents\\Kovra", V::kAllowed},
+      {L"C:\\Users\\alice\\Kovra", V::kAllowed},
+      {L"C:\\a%num%b", V::kAllowed},
+      {L"C:\\Apps\\a\uFF05num\uFF05b", V::kAllowed},
+      {L"C:\\Windows2", V::kAllowed},
+  };
   const ProtectedFolders m = Machine();
-  for (const wchar_t* root : {L"C:\\", L"c:/", L"C:\\\\", L"D:\\.", L"C:\\ "}) {
-    SCOPED_TRACE(testing::Message() << std::string(root, root + wcslen(root)));
-    const GuardVerdict v = CheckInstallFolder(root, m);
-    EXPECT_TRUE(v == GuardVerdict::kDriveRoot || v == GuardVerdict::kBadComponent);
+  for (const GuardRow& row : rows) {
+    const std::wstring recorded = row.recorded;
+    SCOPED_TRACE(testing::Message() << std::string(recorded.begin(), recorded.end()));
+    InstallFolderFacts facts;
+    facts.recorded = recorded;
+    facts.finalPath = row.finalPath != nullptr ? row.finalPath : row.recorded;
+    facts.isDirectory = row.isDirectory;
+    facts.holdsMainProcessFile = row.holdsMainProcessFile;
+    facts.uninstallerFolder = row.uninstallerFolder;
+    EXPECT_EQ(DecideInstallFolder(facts, m, FoldEqual), row.expected);
   }
-  for (const wchar_t* dir :
-       {L"C:\\Windows", L"c:\\WINDOWS\\", L"C:/windows/System32", L"C:\\Windows.",
-        L"C:\\Program Files", L"C:\\program files (x86)\\", L"C:\\ProgramData",
-        L"C:\\users\\bob\\appdata\\roaming", L"C:\\Users\\Bob\\Downloads", L"C:\\Users"}) {
-    EXPECT_EQ(CheckInstallFolder(dir, m), GuardVerdict::kProtected);
-  }
-  EXPECT_EQ(CheckInstallFolder(L"C:\\Users\\alice", m), GuardVerdict::kProfileRoot);
-  EXPECT_EQ(CheckInstallFolder(L"C:\\Users\\Public\\", m), GuardVerdict::kProfileRoot);
 }
 
-// Catches relative, drive-relative, network, device and dot-dot paths treated as local folders.
-TEST(PathGuard, RefusesNonLocalOrIndirectPaths) {
-  const ProtectedFolders m = Machine();
-  for (const wchar_t* dir :
-       {L"Kovra\\KovraPravik", L"\\Kovra", L"C:Kovra", L"\\\\server\\share",
-        L"\\\\server\\share\\Kovra", L"\\\\?\\C:\\Kovra", L"\\\\.\\C:\\Kovra", L""}) {
-    EXPECT_EQ(CheckInstallFolder(dir, m), GuardVerdict::kNotLocalAbsolute);
-  }
-  EXPECT_EQ(CheckInstallFolder(L"C:\\Kovra\\..\\Windows", m), GuardVerdict::kBadComponent);
-  EXPECT_EQ(CheckInstallFolder(L"C:\\Kovra\\.", m), GuardVerdict::kBadComponent);
-  EXPECT_EQ(CheckInstallFolder(L"C:\\Kovra:stream", m), GuardVerdict::kBadComponent);
-}
-
-// Catches an ordinary installation folder refused (the uninstall would then leave it behind).
-TEST(PathGuard, AllowsOrdinaryInstallFolders) {
-  const ProtectedFolders m = Machine();
-  for (const wchar_t* dir :
-       {L"C:\\Program Files\\Kovra\\KovraPravik", L"C:\\Program Files (x86)\\Kovra", L"D:\\Kovra",
-        L"C:\\users\\bob\\AppData\\Local\\Kovra\\", L"C:\\a%num%b",
-        L"C:\\Users\\bob\\Documents\\Kovra", L"C:\\Windows2"}) {
-    EXPECT_EQ(CheckInstallFolder(dir, m), GuardVerdict::kAllowed);
-  }
+// Catches a final path handed to the script in a spelling that names another folder.
+TEST(PathGuard, PlainDrivePath) {
+  EXPECT_EQ(PlainDrivePath(L"\\\\?\\C:\\Program Files\\K"), L"C:\\Program Files\\K");
+  EXPECT_EQ(PlainDrivePath(L"\\\\?\\C:\\K."), L"");
+  EXPECT_EQ(PlainDrivePath(L"\\\\?\\C:\\K \\x"), L"");
+  EXPECT_EQ(PlainDrivePath(L"\\\\?\\UNC\\s\\x"), L"");
+  EXPECT_EQ(PlainDrivePath(L"\\\\?\\C:\\"), L"");
 }
 
 class Recorder : public IUninstallCallBack, public IUninstallSteps {

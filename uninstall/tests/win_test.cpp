@@ -73,6 +73,10 @@ TEST(DeleteFolderTree, LockedFileStaysAndTheRestIsGone) {
   EXPECT_TRUE(DeleteFolderTree(root));
 }
 
+bool IsRemovableInstallFolder(const std::wstring& dir) {
+  return !InstallFolderToRemove(dir, L"KovraPravik.exe").empty();
+}
+
 // Catches the guard missing this machine's own system and user folders, in long or short form.
 TEST(PathGuardOnThisMachine, RefusesSystemAndUserFolders) {
   wchar_t windows[MAX_PATH] = {};
@@ -94,7 +98,11 @@ TEST(PathGuardOnThisMachine, RefusesSystemAndUserFolders) {
   if (::GetShortPathNameW(programFiles, shortForm, MAX_PATH) > 0) {
     EXPECT_FALSE(IsRemovableInstallFolder(shortForm));
   }
-  EXPECT_TRUE(IsRemovableInstallFolder(std::wstring(programFiles) + L"\\Kovra\\KovraPravik"));
+  const std::wstring mine = std::wstring(programFiles) + L"\\Kovra";
+  ::CreateDirectoryW(mine.c_str(), nullptr);
+  WriteFile(mine + L"\\KovraPravik.exe");
+  EXPECT_TRUE(IsRemovableInstallFolder(mine));
+  EXPECT_TRUE(DeleteFolderTree(mine));
   EXPECT_FALSE(IsRemovableInstallFolder(L"Kovra\\KovraPravik"));
 }
 
