@@ -316,8 +316,11 @@ std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* 
         main != INVALID_FILE_ATTRIBUTES && (main & FILE_ATTRIBUTE_DIRECTORY) == 0;
     facts.uninstallerFolder = FinalPathOf(FolderOf(ModulePath()));
   }
-  if (DecideInstallFolder(facts, ProtectedFoldersOfThisMachine(), NamesEqualIgnoreCase) !=
-      GuardVerdict::kAllowed) {
+  // Gathered once per process (the worker's folder step and the script read the same facts) and
+  // never destroyed, so a worker still running at process exit never reads freed state.
+  static const ProtectedFolders* const machine =
+      new ProtectedFolders(ProtectedFoldersOfThisMachine());
+  if (DecideInstallFolder(facts, *machine, NamesEqualIgnoreCase) != GuardVerdict::kAllowed) {
     return {};
   }
   return facts.finalPath;

@@ -53,6 +53,28 @@ recover() {
   pids=()
 }
 
+# Runs uninstaller $1 with InstallLocation $2 and checks that nothing is lost or registered for
+# removal at restart outside the allowed folders ($3...: paths relative to C:).
+uninstall_keeps_outside() {
+  local exe=$1 loc=$2; shift 2
+  set_location "$loc"
+  local before pend lost reg
+  before=$(snapshot)
+  pend=$(pending)
+  run_uninstall "$exe"
+  lost=$(lost_outside "$before" "$@")
+  check "$loc: nothing lost${lost:+: $lost}" [ -z "$lost" ]
+  reg=$(registered_outside "$pend" "$@")
+  check "$loc: nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
+}
+
+# Removes what make_install put into Windows folder $1 (the folder itself stays).
+unplant() {
+  local dir; dir=$(unix_of "$1")
+  rm -rf "$dir/plugins" "$dir/locale" "$dir/config.ini" "$dir/uninstall.exe" "$dir/KovraPravik.exe" \
+    "$dir/crash_server.exe"
+}
+
 # --- Suites -----------------------------------------------------------------------------------
 suite_full() {
   local inst='C:\Program Files\Kovra\KovraPravik'
@@ -229,6 +251,38 @@ suite_hostile_a() {
   run_uninstall "$U\\uninstall.exe"
   lost=$(lost_outside "$before")
   check "profile intact${lost:+: $lost}" [ -z "$lost" ]
+  rm -f "$profile/uninstall.exe"
+
+  # Protected folders that hold the product's main file and the running uninstaller, so that
+  # only the protected set stands between them and the deletion.
+  local row
+  mkdir -p "$C/users/alice/Documents" "$C/Profiles/carol/Downloads"
+  echo keep > "$C/users/alice/Documents/report.doc"
+  w reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-7-7-7-1001' \
+    /v ProfileImagePath /t REG_SZ /d 'C:\Profiles\carol' /f >/dev/null
+  for row in 'C:\windows\Kovra' 'C:\users\alice' 'C:\users\alice\Documents' 'C:\users\Public' \
+             'C:\Profiles\carol\Downloads'; do
+    note "a product folder at $row deletes nothing"
+    make_install "$row"
+    uninstall_keeps_outside "$row\\uninstall.exe" "$row"
+    unplant "$row"
+  done
+
+  note "the profile reached through a link to the profiles folder"
+  mkdir -p "$C/Apps" && ln -s "$C/users" "$C/Apps/Link"
+  make_install "$U"
+  uninstall_keeps_outside "C:\\Apps\\Link\\$user\\uninstall.exe" "C:\\Apps\\Link\\$user"
+  unplant "$U"
+
+  note "a short name and a device path of protected folders"
+  make_install 'C:\Program Files'
+  local short; short=$(w cmd /c 'for %I in ("C:\Program Files") do @echo %~sI' | tr -d '\r')
+  check "short name of Program Files ($short)" test -n "$short" -a "$short" != 'C:\Program Files'
+  uninstall_keeps_outside 'C:\Program Files\uninstall.exe' "$short"
+  unplant 'C:\Program Files'
+  make_install "$U\\Documents"
+  uninstall_keeps_outside "$U\\Documents\\uninstall.exe" "\\\\.\\$U\\Documents"
+  unplant "$U\\Documents"
 }
 
 suite_hostile_b() {
@@ -298,6 +352,28 @@ suite_hostile_b() {
   wait_for_script || fail "self-deleting script still running"
   check "long path: no cut copy written" [ -z "$(ls "$C/Long" 2>/dev/null | grep -v "^$long\$")" ]
   check "long path: installation folder removed" [ ! -e "$C/Long/$long" ]
+  rm -rf "$C/Long"
+
+  # Full-width look-alikes of '%', separators, dots and quotes reach the command processor as
+  # the ASCII characters under a best-fit conversion (the default code page here is 1252).
+  mkdir -p "$C/Apps/Victim" && echo keep > "$C/Apps/Victim/keep.txt"
+  local row
+  for row in 'C:\Apps\ａ％num％ｂ' 'C:\Apps\Kovra＼．．＼Victim' 'C:\Apps\K＂ ＂C：＼Apps＼Victim'; do
+    note "a full-width look-alike in the installation path: $row"
+    make_install "$row"
+    uninstall_keeps_outside "$row\\uninstall.exe" "$row" "./Apps/${row#C:\\Apps\\}"
+    check "look-alike siblings kept" test -e "$C/Apps/a1b/keep.txt" -a -e "$C/Apps/Victim/keep.txt"
+  done
+
+  note "a location that names a document"
+  make_install "$inst"
+  mkdir -p "$profile/Documents" && echo keep > "$profile/Documents/letter.txt"
+  uninstall_keeps_outside "$inst\\uninstall.exe" "$U\\Documents\\letter.txt"
+
+  note "a folder of a person's files without a trace of the product"
+  mkdir -p "$C/Data/Photos/2024" && echo keep > "$C/Data/Photos/2024/a.jpg"
+  uninstall_keeps_outside "$inst\\uninstall.exe" 'C:\Data\Photos'
+  rm -rf "$idir"
 }
 
 # The skinned dialog by screenshots: the progress page part-way, the finished page, the Done

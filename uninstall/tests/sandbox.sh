@@ -15,7 +15,7 @@
 # Layout: C (the prefix's C: drive), user, U (Windows profile path), profile, desktop, programs,
 # appdata, temp_bat (the self-deleting script), tool (D:\kv_uitool.exe), uninstall_key.
 # Helpers: w, unix_of, set_location, key_exists, snapshot, make_install, start_client, stop_all,
-# wait_for_script, lost_outside.
+# wait_for_script, lost_outside, pending, registered_outside.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wine-prefix.sh"
 
@@ -156,6 +156,29 @@ lost_outside() {
     local allowed=0 a
     for a in "$@"; do
       case "$f" in "$a"|"$a"/*) allowed=1;; esac
+    done
+    [ "$allowed" = 1 ] || echo "$f"
+  done
+}
+
+# Paths registered for removal at restart (PendingFileRenameOperations), one a line, sorted.
+pending() {
+  # The whole key: Wine's reg cannot always query this one value by name.
+  w reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' | tr -d '\0\r' |
+    sed -n 's/^ *PendingFileRenameOperations *REG_MULTI_SZ *//p' |
+    sed 's/\\0/\n/g' | sed 's/^\\??\\//' | grep -v '^$' | LC_ALL=C sort -u
+}
+
+# Registrations for restart that are new since pending list $1 and lie outside the allowed
+# folders ($2...: paths relative to C:, as for lost_outside).
+registered_outside() {
+  local before=$1; shift
+  comm -13 <(echo "$before") <(pending) | while IFS= read -r f; do
+    local allowed=0 a
+    for a in "$@"; do
+      a="C:\\${a#./}"
+      a=${a//\//\\}
+      case "${f,,}" in "${a,,}"|"${a,,}\\"*) allowed=1;; esac
     done
     [ "$allowed" = 1 ] || echo "$f"
   done
