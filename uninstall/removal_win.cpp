@@ -271,7 +271,9 @@ ProtectedFolders ProtectedFoldersOfThisMachine() {
   wchar_t windows[kPathChars] = {};
   const UINT n = ::GetSystemWindowsDirectoryW(windows, kPathChars);
   if (n > 0 && n < kPathChars) AddFolder(p.inside, windows);
-  AddFolder(p.inside, FolderPath(CSIDL_WINDOWS));
+  for (int csidl : {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86}) {
+    AddFolder(p.inside, FolderPath(csidl));
+  }
   AddFolder(p.inside, Environment(L"SystemRoot"));
   for (int csidl :
        {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,

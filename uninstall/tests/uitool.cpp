@@ -85,9 +85,12 @@ bool BoxShows(HWND box, const wchar_t* text) {
   return false;
 }
 
+// A click that destroys its own button (the dialog's finish commands) counts as done: some Wine
+// builds then report the sent message as failed.
 bool Click(HWND button) {
   DWORD_PTR ignored = 0;
-  return ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+  return ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0 ||
+         !::IsWindow(button);
 }
 
 int AnswerBox(const wchar_t* text, int button) {
