@@ -329,10 +329,8 @@ suite_hostile_b() {
   run_uninstall "$inst\\uninstall.exe"
   check "locked file still there" [ -e "$idir/locked.dat" ]
   check "free files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/plugins"
-  local pending
-  pending=$(w reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations | tr -d '\0')
-  check "locked file registered for restart" bash -c "echo '$pending' | grep -qi 'KovraPravik.locked.dat'"
+  local registered; registered=$(pending)
+  check "locked file registered for restart" bash -c "echo '$registered' | grep -qi 'KovraPravik.locked.dat'"
   lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
   check "nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
   kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
