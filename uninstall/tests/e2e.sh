@@ -276,7 +276,7 @@ suite_hostile_a() {
 
   note "a short name and a device path of protected folders"
   make_install 'C:\Program Files'
-  local short; short=$(w cmd /c 'for %I in ("C:\Program Files") do @echo %~sI' | tr -d '\r')
+  local short; short=$(w "$tool" short-path 'C:\Program Files' | tr -d '\r')
   check "short name of Program Files ($short)" test -n "$short" -a "$short" != 'C:\Program Files'
   uninstall_keeps_outside 'C:\Program Files\uninstall.exe' "$short"
   unplant 'C:\Program Files'

@@ -7,6 +7,7 @@
 //       then (done/close) waits for the finished page and presses the button, or (idok) sends
 //       the default command at once; prints "exit code N" of the dialog's process.
 //   kv_uitool rect                   prints the dialog's window rectangle: "x y width height"
+//   kv_uitool short-path PATH        prints the short (8.3) form of PATH
 //   kv_uitool pause PERCENT          waits until the dialog shows PERCENT or more, suspends every
 //                                    other thread of its process (the worker), lets the window
 //                                    catch up and prints "percent N" as it then shows
@@ -448,5 +449,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"task-create" && argc > 2) return Task(true, argv[2]);
   if (command == L"task-exists" && argc > 2) return Task(false, argv[2]);
+  if (command == L"short-path" && argc > 2) {
+    wchar_t shortPath[MAX_PATH] = {};
+    const DWORD n = ::GetShortPathNameW(argv[2], shortPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return Fail("no short path");
+    std::wprintf(L"%ls\n", shortPath);
+    return 0;
+  }
   return Fail("unknown command");
 }
