@@ -43,10 +43,16 @@ set_source_files_properties(${kv_uninstall_dir}/res/uninstall.rc PROPERTIES
 
 kv_add_test(uninstall_win_test SOURCES ${kv_uninstall_dir}/tests/win_test.cpp
             LIBS uninstall_win)
+# The script text once more under a Chinese system code page (936, two bytes per character).
+add_test(NAME uninstall_win_test.cp936 COMMAND uninstall_win_test --gtest_filter=ScriptText.*)
+set_tests_properties(uninstall_win_test.cp936 PROPERTIES
+  ENVIRONMENT "LANG=zh_CN.UTF-8;LC_ALL=zh_CN.UTF-8;KV_EXPECT_ACP=936" LABELS "win32" TIMEOUT 120)
 
 # Test helpers of the end-to-end tests: a stand-in client process and a UI-automation tool.
 add_executable(kv_dummy_client WIN32 ${kv_uninstall_dir}/tests/dummy_client.cpp)
 target_link_options(kv_dummy_client PRIVATE -municode)
+# The process test starts copies of it from beside the test program.
+add_dependencies(uninstall_win_test kv_dummy_client)
 add_executable(kv_uitool ${kv_uninstall_dir}/tests/uitool.cpp)
 target_compile_options(kv_uitool PRIVATE -finput-charset=UTF-8)
 target_include_directories(kv_uitool PRIVATE ${kv_uninstall_dir})

@@ -2,9 +2,12 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <taskschd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "edition.h"
@@ -12,6 +15,7 @@
 #include "rules.h"
 #include "self_delete_script.h"
 #include "uninstall_context.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -106,15 +110,145 @@ TEST(PathGuardOnThisMachine, RefusesSystemAndUserFolders) {
   EXPECT_FALSE(IsRemovableInstallFolder(L"Kovra\\KovraPravik"));
 }
 
-// Catches the process step ending this process (or failing) when no module matches.
-TEST(TerminateProcessByPath, UnrelatedPathEndsNothing) {
-  EXPECT_TRUE(TerminateProcessByPath(L"C:\\kv_nowhere\\KovraPravik.exe"));
-  EXPECT_TRUE(TerminateProcessByPath(L"\\KovraPravik.exe"));
+// A stand-in client started from `path`, returned once its module list can be read (a process
+// whose loader has not finished could not be matched yet).
+UniqueHandle StartClient(const std::wstring& path) {
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    return UniqueHandle();
+  }
+  UniqueHandle thread(info.hThread);
+  for (int i = 0; i < 250; ++i) {
+    wchar_t name[MAX_PATH] = {};
+    if (::GetModuleFileNameExW(info.hProcess, nullptr, name, MAX_PATH) > 0) break;
+    ::Sleep(20);
+  }
+  return UniqueHandle(info.hProcess);
 }
 
-// Catches a missing task reported as deleted.
-TEST(ScheduledTask, MissingTaskIsNotDeleted) {
+bool Running(const UniqueHandle& process) {
+  return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// Catches a process left running although a module of it matches (in other letter case, or a
+// second instance), and a process ended that only shares the file name, or for a path that names
+// no folder.
+TEST(TerminateProcessByPath, EndsEveryMatchAndNothingElse) {
+  const std::wstring client = FolderOf(ModulePath()) + L"\\kv_dummy_client.exe";
+  ASSERT_TRUE(Exists(client)) << "kv_dummy_client.exe belongs beside the test program";
+  const std::wstring root = MakeTempFolder(L"kv_procs");
+  const std::wstring installed = root + L"\\install\\KovraPravik.exe";
+  const std::wstring elsewhere = root + L"\\elsewhere\\KovraPravik.exe";
+  for (const std::wstring& path : {installed, elsewhere}) {
+    ::CreateDirectoryW(FolderOf(path).c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(client.c_str(), path.c_str(), FALSE));
+  }
+  UniqueHandle first = StartClient(installed);
+  UniqueHandle second = StartClient(installed);
+  UniqueHandle other = StartClient(elsewhere);
+  ScopeExit cleanup([&] {  // also after a failure: no client outlives the test
+    for (const UniqueHandle* process : {&first, &second, &other}) {
+      if (*process) {
+        ::TerminateProcess(process->get(), 1);
+        ::WaitForSingleObject(process->get(), 5000);
+      }
+    }
+    DeleteFolderTree(root);
+  });
+  ASSERT_TRUE(first && second && other);
+
+  EXPECT_TRUE(TerminateProcessByPath(L"\\KovraPravik.exe"));
+  EXPECT_TRUE(TerminateProcessByPath(root + L"\\install\\\\KovraPravik.exe"));
+  EXPECT_TRUE(Running(first) && Running(second) && Running(other));
+
+  std::wstring upper = installed;
+  ::CharUpperBuffW(upper.data(), DWORD(upper.size()));
+  EXPECT_TRUE(TerminateProcessByPath(upper));
+  for (const UniqueHandle* ended : {&first, &second}) {
+    EXPECT_EQ(::WaitForSingleObject(ended->get(), 5000), WAIT_OBJECT_0);
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(ended->get(), &code);
+    EXPECT_EQ(code, 0u);
+  }
+  EXPECT_TRUE(Running(other));
+}
+
+// The root task folder of the Task Scheduler, used to make tasks and to look for them
+// independently of the code under test.
+class RootTaskFolder {
+ public:
+  RootTaskFolder() {
+    com_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    if (FAILED(::CoCreateInstance(__uuidof(TaskScheduler), nullptr, CLSCTX_INPROC_SERVER,
+                                  __uuidof(ITaskService), reinterpret_cast<void**>(&service_)))) {
+      return;
+    }
+    VARIANT empty;
+    ::VariantInit(&empty);
+    BSTR root = ::SysAllocString(L"\\");
+    if (SUCCEEDED(service_->Connect(empty, empty, empty, empty))) {
+      service_->GetFolder(root, &folder_);
+    }
+    ::SysFreeString(root);
+  }
+  ~RootTaskFolder() {
+    if (folder_ != nullptr) folder_->Release();
+    if (service_ != nullptr) service_->Release();
+    if (com_) ::CoUninitialize();
+  }
+  bool ok() const { return folder_ != nullptr; }
+
+  // Registers a task that would start cmd.exe.
+  bool Register(const wchar_t* name) {
+    BSTR task = ::SysAllocString(name);
+    BSTR xml = ::SysAllocString(
+        L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+        L"<Actions><Exec><Command>cmd.exe</Command></Exec></Actions></Task>");
+    VARIANT empty;
+    ::VariantInit(&empty);
+    IRegisteredTask* registered = nullptr;
+    const HRESULT hr = folder_->RegisterTask(task, xml, TASK_CREATE_OR_UPDATE, empty, empty,
+                                             TASK_LOGON_INTERACTIVE_TOKEN, empty, &registered);
+    if (registered != nullptr) registered->Release();
+    ::SysFreeString(xml);
+    ::SysFreeString(task);
+    return SUCCEEDED(hr);
+  }
+  bool Exists(const wchar_t* name) {
+    BSTR task = ::SysAllocString(name);
+    IRegisteredTask* registered = nullptr;
+    const bool found = SUCCEEDED(folder_->GetTask(task, &registered));
+    if (registered != nullptr) registered->Release();
+    ::SysFreeString(task);
+    return found;
+  }
+  void Delete(const wchar_t* name) {
+    BSTR task = ::SysAllocString(name);
+    folder_->DeleteTask(task, 0);
+    ::SysFreeString(task);
+  }
+
+ private:
+  bool com_ = false;
+  ITaskService* service_ = nullptr;
+  ITaskFolder* folder_ = nullptr;
+};
+
+// Catches a deletion that reports success without deleting, deletes the wrong task, or reports a
+// missing task as deleted.
+TEST(ScheduledTask, DeletesTheNamedTaskAndReportsAMissingOne) {
+  RootTaskFolder tasks;
+  ASSERT_TRUE(tasks.ok());
+  ASSERT_TRUE(tasks.Register(L"KovraUpdateTaskMachine"));
+  ASSERT_TRUE(tasks.Register(L"KovraOtherTask"));
+  // Wine admits CoInitializeSecurity more than once per process, so both calls reach DeleteTask.
   EXPECT_FALSE(DeleteScheduledTask(L"KovraTaskThatDoesNotExist"));
+  EXPECT_TRUE(DeleteScheduledTask(L"KovraUpdateTaskMachine"));
+  EXPECT_FALSE(tasks.Exists(L"KovraUpdateTaskMachine"));
+  EXPECT_TRUE(tasks.Exists(L"KovraOtherTask"));
+  tasks.Delete(L"KovraOtherTask");
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
@@ -178,8 +312,9 @@ TEST(Wow64, DetectedWhereExpected) {
   EXPECT_EQ(UninstallKeyPath(Student, IsWow64()).rfind(L"SOFTWARE\\Wow6432Node\\", 0), 0u);
 }
 
-// Catches a script cut at a fixed buffer (long paths, or a double-byte code page) instead of
-// being converted whole.
+// Catches a script cut at a fixed buffer, or sized by characters where the code page needs two
+// bytes for a Chinese one. The double-byte half runs where the system code page is 936 (the
+// test's cp936 run, which sets KV_EXPECT_ACP so that a missing Chinese locale fails it).
 TEST(ScriptText, AnsiConversionIsNeverCut) {
   const std::wstring script =
       BuildSelfDeleteScript(L"C:\\" + std::wstring(500, L'p') + L"\\uninstall_new.exe",
@@ -188,13 +323,48 @@ TEST(ScriptText, AnsiConversionIsNeverCut) {
   const std::string ansi = ToAnsi(script);
   EXPECT_EQ(ansi.size(), script.size());  // ASCII text: one byte per character
   EXPECT_EQ(ansi.substr(ansi.size() - 3), " /Q");
+
+  if (::GetEnvironmentVariableW(L"KV_EXPECT_ACP", nullptr, 0) != 0) {
+    ASSERT_EQ(::GetACP(), 936u) << "the Chinese locale is missing";
+  }
+  if (::GetACP() != 936) return;
+  const std::wstring chinese = BuildSelfDeleteScript(
+      L"C:\\课堂" + std::wstring(300, L'卸') + L"\\uninstall_new.exe", L"C:\\临时\\删除.bat", true);
+  const size_t doubled =
+      std::count_if(chinese.begin(), chinese.end(), [](wchar_t c) { return c > 0x7F; });
+  ASSERT_GT(doubled, 600u);
+  const std::string bytes = ToAnsi(chinese);
+  EXPECT_EQ(bytes.size(), chinese.size() + doubled);
+  std::wstring back(chinese.size(), L'\0');
+  EXPECT_EQ(
+      ::MultiByteToWideChar(936, 0, bytes.data(), int(bytes.size()), back.data(), int(back.size())),
+      int(chinese.size()));
+  EXPECT_EQ(back, chinese);
 }
 
-// Catches a version record left empty.
-TEST(OsVersion, FillsMajorVersion) {
+// Catches the understated answer of the version call kept: this program has no compatibility
+// manifest, so on Windows 10 the version call reports 6.2 and only RtlGetVersion gives 10.0.
+// Wine reports Windows 7 unless told otherwise; scripts/test sets Windows 10 for this program.
+TEST(OsVersion, TakesTheTrueVersionAboveWindows7) {
+  OSVERSIONINFOW shimmed = {};
+  shimmed.dwOSVersionInfoSize = sizeof(shimmed);
+  ASSERT_TRUE(::GetVersionExW(&shimmed));
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  auto rtl = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  ASSERT_NE(rtl, nullptr);
+  OSVERSIONINFOW exact = {};
+  exact.dwOSVersionInfoSize = sizeof(exact);
+  ASSERT_EQ(rtl(&exact), 0);
+  ASSERT_NE(shimmed.dwMajorVersion * 100 + shimmed.dwMinorVersion,
+            exact.dwMajorVersion * 100 + exact.dwMinorVersion)
+      << "the prefix reports a version the override would not change; set it to Windows 10";
+
   OSVERSIONINFOW v = {};
   EXPECT_TRUE(GetOsVersion(&v));
-  EXPECT_GE(v.dwMajorVersion, 5u);
+  EXPECT_EQ(v.dwMajorVersion, exact.dwMajorVersion);
+  EXPECT_EQ(v.dwMinorVersion, exact.dwMinorVersion);
+  EXPECT_EQ(v.dwBuildNumber, exact.dwBuildNumber);
   EXPECT_EQ(v.dwPlatformId, DWORD(VER_PLATFORM_WIN32_NT));
 }
 

@@ -198,16 +198,16 @@ TEST(SkinResources, PngResourcesDecodeToTheirSizes) {
   EXPECT_EQ(LoadPngBitmap(GetModuleHandleW(nullptr), 299), nullptr);
 }
 
-// Image lists rebuilt on every call (leaking), or built with the wrong cell size.
-TEST(SkinResources, CacheBuildsImageListsOnce) {
+// Resources rebuilt on every call or per reference (leaking), a background that failed to load,
+// image lists with the wrong cell size, or a dialog font replaced by a second creation.
+TEST(SkinResources, CacheBuildsEachResourceOnce) {
   CSkinResources& skin = CSkinResources::Instance();
-  EXPECT_EQ(&skin, &CSkinResources::Instance());
   HIMAGELIST close = skin.GetCloseImageList();
   HIMAGELIST button = skin.GetButtonImageList();
   ASSERT_NE(close, nullptr);
   ASSERT_NE(button, nullptr);
-  EXPECT_EQ(skin.GetCloseImageList(), close);
-  EXPECT_EQ(skin.GetButtonImageList(), button);
+  EXPECT_EQ(CSkinResources::Instance().GetCloseImageList(), close);
+  EXPECT_EQ(CSkinResources::Instance().GetButtonImageList(), button);
   EXPECT_EQ(ImageList_GetImageCount(close), 4);
   EXPECT_EQ(ImageList_GetImageCount(button), 4);
   int cx = 0, cy = 0;
@@ -217,17 +217,29 @@ TEST(SkinResources, CacheBuildsImageListsOnce) {
   ImageList_GetIconSize(button, &cx, &cy);
   EXPECT_EQ(cx, 30);
   EXPECT_EQ(cy, 30);
-  EXPECT_EQ(skin.GetBackground(), skin.GetBackground());
-  EXPECT_EQ(skin.GetDialogFont(), nullptr);
+
+  HBITMAP background = skin.GetBackground();
+  ASSERT_NE(background, nullptr);
+  BITMAP info{};
+  ASSERT_NE(GetObjectW(background, sizeof(info), &info), 0);
+  EXPECT_EQ(info.bmWidth, 640);
+  EXPECT_EQ(info.bmHeight, 390);
+  EXPECT_EQ(CSkinResources::Instance().GetBackground(), background);
+
+  // Another test may have made the font already; either way there is one font, kept.
+  const HFONT before = skin.GetDialogFont();
   skin.CreateDialogFont();
   HFONT font = skin.GetDialogFont();
   ASSERT_NE(font, nullptr);
+  if (before != nullptr) {
+    EXPECT_EQ(font, before);
+  }
   LOGFONTW log{};
   GetObjectW(font, sizeof(log), &log);
   EXPECT_EQ(log.lfHeight, 13);
   EXPECT_EQ(std::wstring(log.lfFaceName), L"宋体");
-  skin.CreateDialogFont();
-  EXPECT_EQ(skin.GetDialogFont(), font);
+  CSkinResources::Instance().CreateDialogFont();
+  EXPECT_EQ(CSkinResources::Instance().GetDialogFont(), font);
 }
 
 // Background and icons drawn with the wrong size, position or without their alpha.
