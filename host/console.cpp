@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "encode.h"
+#include "kv/sim_engine.h"
 #include "line_rules.h"
 #include "notes.h"
-#include "kv/sim_engine.h"
 
 namespace kv_host {
 
@@ -285,7 +285,7 @@ void Console::Command(const cJSON* request) {
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
   if (quiet_) return;
-  for (const std::string& note : CommandNotes(call->valuestring, args, message->resultCount)) {
+  for (const std::string& note : CommandNotes(request, message->resultCount)) {
     cJSON* noted = cJSON_CreateObject();
     cJSON_AddStringToObject(noted, "note", note.c_str());
     out_.Print(noted);

@@ -19,20 +19,13 @@ struct MemberRule {
 // ("code", device lists, emit arguments) and reads a wrong type in these as a default, which would
 // turn {"on":"false"} into "on".
 constexpr MemberRule kMemberRules[] = {
-    {"call", nullptr, "call", MemberType::kText},
-    {"call", nullptr, "args", MemberType::kArray},
-    {"host", nullptr, "host", MemberType::kText},
-    {"host", "sleep", "ms", MemberType::kNumber},
-    {"host", "debug", "text", MemberType::kText},
-    {"sim", nullptr, "sim", MemberType::kText},
-    {"sim", "classroom", "on", MemberType::kBool},
-    {"sim", "loopback", "on", MemberType::kBool},
-    {"sim", "emit", "event", MemberType::kText},
-    {"sim", "emit", "wait", MemberType::kBool},
-    {"sim", "emit", "threads", MemberType::kNumber},
-    {"sim", "emit", "repeat", MemberType::kNumber},
-    {"sim", "emit", "loopback", MemberType::kArray},
-    {"sim", "reply", "op", MemberType::kText},
+    {"call", nullptr, "call", MemberType::kText},    {"call", nullptr, "args", MemberType::kArray},
+    {"host", nullptr, "host", MemberType::kText},    {"host", "sleep", "ms", MemberType::kNumber},
+    {"host", "debug", "text", MemberType::kText},    {"sim", nullptr, "sim", MemberType::kText},
+    {"sim", "classroom", "on", MemberType::kBool},   {"sim", "loopback", "on", MemberType::kBool},
+    {"sim", "emit", "event", MemberType::kText},     {"sim", "emit", "wait", MemberType::kBool},
+    {"sim", "emit", "threads", MemberType::kNumber}, {"sim", "emit", "repeat", MemberType::kNumber},
+    {"sim", "emit", "loopback", MemberType::kArray}, {"sim", "reply", "op", MemberType::kText},
 };
 
 constexpr const char* kKinds[] = {"call", "sim", "host"};
@@ -102,8 +95,7 @@ std::string ParseLine(const std::string& line, cJSON*& parsed, LineKind& kind) {
         end != nullptr && end >= line.c_str() ? static_cast<size_t>(end - line.c_str()) : 0;
     const std::string rest = line.substr(std::min(at, line.size()), 20);
     return "not JSON: parsing stopped at character " + std::to_string(at + 1) +
-           (rest.empty() ? std::string(", at the end") : ", before \"" + rest + "\"") + ": " +
-           line;
+           (rest.empty() ? std::string(", at the end") : ", before \"" + rest + "\"") + ": " + line;
   }
   if (!cJSON_IsObject(request)) {
     const std::string what = ValueName(request);

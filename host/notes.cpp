@@ -151,8 +151,7 @@ std::string UnknownKeyNote(const ConfigSpec& config, const std::string& parent,
                      ", which is not read";
   for (const ConfigKeySpec& key : config.keys) {
     if (*key.field != '\0' && member == key.field) {
-      return note + "; " + Quoted(member) + " is the journal's name of the key " +
-             Quoted(key.path);
+      return note + "; " + Quoted(member) + " is the journal's name of the key " + Quoted(key.path);
     }
   }
   std::vector<std::string> siblings;
@@ -189,11 +188,11 @@ void CheckConfigValue(const ConfigSpec& config, const ConfigKeySpec& key, const 
                       std::vector<std::string>& notes) {
   const std::string where = "the key " + Quoted(key.path) + " of the " + config.name + " text";
   if (!HasKeyType(value, key.type)) {
-    std::string note = where + " should be " +
-                       (key.type == KeyType::kInteger || key.type == KeyType::kUnsigned
-                            ? std::string("an ")
-                            : std::string("a ")) +
-                       KeyTypeName(key.type) + ", not " + JsonTypeName(value);
+    std::string note =
+        where + " should be " +
+        (key.type == KeyType::kInteger || key.type == KeyType::kUnsigned ? std::string("an ")
+                                                                         : std::string("a ")) +
+        KeyTypeName(key.type) + ", not " + JsonTypeName(value);
     if (*key.fallback != '\0') note += std::string("; it may read as its default ") + key.fallback;
     notes.push_back(note);
     return;
@@ -290,18 +289,19 @@ void CheckArguments(const CommandSpec& command, const cJSON* args,
   for (int i = 0; i < wanted; ++i) {
     const ArgSpec& spec = command.args[i];
     const cJSON* arg = i < given ? cJSON_GetArrayItem(args, i) : nullptr;
-    const std::string which = "argument " + std::to_string(i) + " (" + spec.meaning + ") of " +
-                              command.name;
+    const std::string which =
+        "argument " + std::to_string(i) + " (" + spec.meaning + ") of " + command.name;
     if (arg == nullptr) {
       notes.push_back(which + " is missing: " + ReadsAs(spec.kind) + "; the command is " +
                       Signature(command));
       continue;
     }
     if (!HasKind(arg, spec.kind)) {
-      std::string note = which + " should be " +
-                         (spec.kind == ArgKind::kBlock ? "the stored-data block {\"$bytes\":\"<base64>\"}"
-                                                       : std::string("a ") + ArgKindName(spec.kind)) +
-                         ", not " + JsonTypeName(arg) + "; " + ReadsAs(spec.kind);
+      std::string note =
+          which + " should be " +
+          (spec.kind == ArgKind::kBlock ? "the stored-data block {\"$bytes\":\"<base64>\"}"
+                                        : std::string("a ") + ArgKindName(spec.kind)) +
+          ", not " + JsonTypeName(arg) + "; " + ReadsAs(spec.kind);
       if (spec.kind == ArgKind::kConfig && cJSON_IsObject(arg)) {
         note += " (write the object as a JSON text: \"{\\\"id\\\":7}\")";
       }
@@ -315,9 +315,8 @@ void CheckArguments(const CommandSpec& command, const cJSON* args,
     if (spec.kind == ArgKind::kPoints) CheckPoints(arg, notes);
   }
   if (given > wanted) {
-    notes.push_back(command.name + std::string(" takes ") + std::to_string(wanted) +
-                    " argument" + (wanted == 1 ? "" : "s") + "; " +
-                    std::to_string(given - wanted) + " more " +
+    notes.push_back(command.name + std::string(" takes ") + std::to_string(wanted) + " argument" +
+                    (wanted == 1 ? "" : "s") + "; " + std::to_string(given - wanted) + " more " +
                     (given - wanted == 1 ? "is" : "are") + " ignored");
   }
 }
@@ -347,9 +346,19 @@ std::string NearestCommand(const std::string& name) {
   return "";
 }
 
-std::vector<std::string> CommandNotes(const std::string& name, const cJSON* args,
-                                      int resultCount) {
+std::vector<std::string> CommandNotes(const cJSON* line, int resultCount) {
   std::vector<std::string> notes;
+  const cJSON* member = nullptr;
+  cJSON_ArrayForEach(member, line) {
+    const std::string key = member->string != nullptr ? member->string : "";
+    if (key != "call" && key != "args") {
+      notes.push_back("the line's member " + Quoted(key) +
+                      " is not read: a command line has \"call\" and \"args\"");
+    }
+  }
+  const cJSON* call = cJSON_GetObjectItemCaseSensitive(line, "call");
+  const std::string name = cJSON_IsString(call) ? call->valuestring : "";
+  const cJSON* args = cJSON_GetObjectItemCaseSensitive(line, "args");
   const CommandSpec* command = FindCommand(name);
   if (command == nullptr) {
     std::string note = "no table handles " + Quoted(name) +

@@ -10,9 +10,9 @@
 
 namespace kv_host {
 
-// The notes for one command as the console received it: `args` is the line's "args" array (null
-// when absent), byte blocks still in their {"$bytes":..} form; `resultCount` is the answer's.
-std::vector<std::string> CommandNotes(const std::string& name, const cJSON* args, int resultCount);
+// The notes for one command line as the console received it ({"call":..,"args":[..]}, byte blocks
+// still in their {"$bytes":..} form); `resultCount` is the answer's.
+std::vector<std::string> CommandNotes(const cJSON* line, int resultCount);
 
 // The known command closest to `name` (letter case, another prefix, the start of a method name, a
 // few typing errors), or "" when none is close.

@@ -53,7 +53,7 @@ struct MessageSpec {
 enum class KeyType { kInteger, kUnsigned, kNumber, kText, kObject, kArray };
 
 struct ConfigKeySpec {
-  const char* path;      // "server.mediaServerList[].host": members joined by ".", "[]" = element
+  const char* path;  // "server.mediaServerList[].host": members joined by ".", "[]" = element
   KeyType type;
   const char* fallback;  // default when absent, as the scripts would write it; "" for none
   const char* limit;     // "" when none

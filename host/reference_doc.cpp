@@ -161,7 +161,8 @@ void WriteMessages(std::ostringstream& out) {
       << "|---|---|---|---|\n";
   for (const MessageSpec& message : Messages()) {
     out << "| `" << message.name << "`";
-    if (message.delivery != Delivery::kAsyncRun) out << " (" << DeliveryName(message.delivery) << ")";
+    if (message.delivery != Delivery::kAsyncRun)
+      out << " (" << DeliveryName(message.delivery) << ")";
     out << " | ";
     if (message.items.empty()) out << "none";
     for (size_t i = 0; i < message.items.size(); ++i) {

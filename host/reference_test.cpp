@@ -32,7 +32,8 @@ class RunAtOnce : public corvel::ICoreDispatcher {
 // A missing or misspelt row in either direction fails here.
 TEST(Reference, HoldsExactlyTheCommandsOfTheNameTables) {
   std::set<std::string> in_code;
-  for (CommandTable table : {CommandTable::kEngine, CommandTable::kLive, CommandTable::kOfflinePlay}) {
+  for (CommandTable table :
+       {CommandTable::kEngine, CommandTable::kLive, CommandTable::kOfflinePlay}) {
     for (int i = 0; i < corvel_client::MethodCount(table); ++i) {
       in_code.insert(std::string(corvel_client::TablePrefix(table)) +
                      corvel_client::MethodName(table, i));
@@ -78,7 +79,8 @@ TEST(Reference, HoldsExactlyTheMessagesTheBridgePosts) {
   for (const std::wstring& call : host->Formatted()) {
     posted.insert(std::string(call.begin(), call.begin() + call.find(L'(')));
   }
-  for (const std::string& script : host->Scripts()) posted.insert(script.substr(0, script.find('(')));
+  for (const std::string& script : host->Scripts())
+    posted.insert(script.substr(0, script.find('(')));
 
   std::set<std::string> in_reference;
   for (const kv_host::MessageSpec& message : kv_host::Messages()) in_reference.insert(message.name);
