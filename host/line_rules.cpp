@@ -58,15 +58,6 @@ const char* TypeName(MemberType type) {
   return "";
 }
 
-const char* ValueName(const cJSON* item) {
-  if (cJSON_IsBool(item)) return "a bool";
-  if (cJSON_IsNull(item)) return "null";
-  if (cJSON_IsNumber(item)) return "a number";
-  if (cJSON_IsString(item)) return "a text";
-  if (cJSON_IsArray(item)) return "an array";
-  return "an object";
-}
-
 std::string CheckMembers(const cJSON* request, const char* kind) {
   const cJSON* what = cJSON_GetObjectItemCaseSensitive(request, kind);
   const std::string name = cJSON_IsString(what) ? what->valuestring : "";
@@ -79,12 +70,23 @@ std::string CheckMembers(const cJSON* request, const char* kind) {
     if (rule.request != nullptr) {
       where += " of {\"" + std::string(kind) + "\":\"" + rule.request + "\"}";
     }
-    return where + " must be " + TypeName(rule.type) + ", not " + ValueName(member);
+    return where + " must be " + TypeName(rule.type) + ", not " + JsonTypeName(member);
   }
   return "";
 }
 
 }  // namespace
+
+const char* JsonTypeName(const cJSON* item) {
+  if (item == nullptr) return "nothing";
+  if (cJSON_IsBool(item)) return "a bool";
+  if (cJSON_IsNull(item)) return "null";
+  if (cJSON_IsNumber(item)) return "a number";
+  if (cJSON_IsString(item)) return "a text";
+  if (cJSON_IsArray(item)) return "an array";
+  if (cJSON_IsObject(item)) return "an object";
+  return "something else";
+}
 
 std::string ParseLine(const std::string& line, cJSON*& parsed, LineKind& kind) {
   parsed = nullptr;
@@ -98,7 +100,7 @@ std::string ParseLine(const std::string& line, cJSON*& parsed, LineKind& kind) {
            (rest.empty() ? std::string(", at the end") : ", before \"" + rest + "\"") + ": " + line;
   }
   if (!cJSON_IsObject(request)) {
-    const std::string what = ValueName(request);
+    const std::string what = JsonTypeName(request);
     cJSON_Delete(request);
     return "not a JSON object but " + what + ": " + line;
   }

@@ -8,6 +8,9 @@
 
 namespace kv_host {
 
+// "a bool", "null", "a number", "a text", "an array" or "an object" ("nothing" for null).
+const char* JsonTypeName(const cJSON* item);
+
 enum class LineKind { kCall, kSim, kHost };
 
 // Parses `line`. On success `parsed` owns the object (the caller frees it with cJSON_Delete),

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "line_rules.h"
 #include "reference.h"
 
 namespace kv_host {
@@ -56,17 +57,6 @@ std::string Nearest(const std::string& name, const std::vector<std::string>& can
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-const char* JsonTypeName(const cJSON* item) {
-  if (item == nullptr) return "nothing";
-  if (cJSON_IsBool(item)) return "a bool";
-  if (cJSON_IsNull(item)) return "null";
-  if (cJSON_IsNumber(item)) return "a number";
-  if (cJSON_IsString(item)) return "a text";
-  if (cJSON_IsArray(item)) return "an array";
-  if (cJSON_IsObject(item)) return "an object";
-  return "something else";
-}
 
 bool IsByteBlock(const cJSON* arg) {
   return cJSON_IsObject(arg) && cJSON_GetObjectItemCaseSensitive(arg, "$bytes") != nullptr;
@@ -150,7 +140,7 @@ std::string UnknownKeyNote(const ConfigSpec& config, const std::string& parent,
   std::string note = std::string("the ") + config.name + " text has the key " + Quoted(path) +
                      ", which is not read";
   for (const ConfigKeySpec& key : config.keys) {
-    if (*key.field != '\0' && member == key.field) {
+    if (*key.field != '\0' && Lower(member) == Lower(key.field)) {
       return note + "; " + Quoted(member) + " is the journal's name of the key " + Quoted(key.path);
     }
   }

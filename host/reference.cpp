@@ -1,5 +1,7 @@
 #include "reference.h"
 
+#include <deque>
+
 namespace kv_host {
 namespace {
 
@@ -535,82 +537,95 @@ constexpr KeyType S = KeyType::kText;
 constexpr KeyType O = KeyType::kObject;
 constexpr KeyType A = KeyType::kArray;
 
-// The keys every room configuration has; "server" holds the addresses of a live room only.
-const std::vector<ConfigSpec> kConfigs = {
-    {"enterRoom",
-     "live.enterRoom",
-     "not an error: the engine is asked to enter with every field zero or empty (room 0, user "
-     "type 0, no servers, no application version)",
-     {
-         {"id", I, "0", "", "roomId", 0, 0},
-         {"type", I, "0", "1 becomes 4 when server.version is 2", "roomType", 0, 0},
-         {"userId", I, "0", "", "userId", 0, 0},
-         {"userType", I, "2", "", "userType", 0, 0},
-         {"sess", S, "\"\"", "1023 bytes; longer texts are cut", "sess", 1023, 0},
-         {"signature", S, "\"\"", "255 bytes; longer texts are cut", "signature", 255, 0},
-         {"appVersion", S, "\"3.0.0.0001\"", "also given to Engine.SetClientVersion", "appVersion",
-          0, 0},
-         {"switchThreshold", I, "0", "", "switchThreshold", 0, 0},
-         {"server", O, "", "", "", 0, 0},
-         {"server.roomServer", O, "none", "an object adds the first server, kind 0", "servers", 0,
-          0},
-         {"server.roomServer.host", S, "\"\"", "", "servers[].host", 0, 0},
-         {"server.roomServer.tcpPort", U, "5003", "16 bits (higher bits dropped)", "servers[].port",
-          0, 0},
-         {"server.mediaServerList", A, "[]", "one server each, after the room server", "servers", 0,
-          0},
-         {"server.mediaServerList[]", O, "", "", "", 0, 0},
-         {"server.mediaServerList[].host", S, "\"\"", "", "servers[].host", 0, 0},
-         {"server.mediaServerList[].rtpPort", U, "5004", "16 bits", "servers[].port", 0, 0},
-         {"server.mediaServerList[].rtcpPort", U, "5005", "16 bits", "servers[].controlPort", 0, 0},
-         {"server.mediaServerList[].protoType", S, "\"UDP\"",
-          "exactly \"UDP\" gives kind 1, anything else kind 2", "servers[].kind", 0, 0},
-         {"server.backupMediaServerList", A, "[]", "as mediaServerList", "backupServers", 0, 0},
-         {"server.backupMediaServerList[]", O, "", "", "", 0, 0},
-         {"server.backupMediaServerList[].host", S, "\"\"", "", "backupServers[].host", 0, 0},
-         {"server.backupMediaServerList[].rtpPort", U, "5004", "16 bits", "backupServers[].port", 0,
-          0},
-         {"server.backupMediaServerList[].rtcpPort", U, "5005", "16 bits",
-          "backupServers[].controlPort", 0, 0},
-         {"server.backupMediaServerList[].protoType", S, "\"UDP\"", "as above",
-          "backupServers[].kind", 0, 0},
-         {"server.multiAudioThreshold", O, "", "", "", 0, 0},
-         {"server.multiAudioThreshold.lossrate", F, "5", "single precision", "lossRate", 0, 0},
-         {"server.multiAudioThreshold.jitter", I, "500", "", "jitter", 0, 0},
-         {"server.version", I, "1", "not stored; see type", "", 0, 0},
-         {"server.logLevel", U, "4096", "", "logLevel", 0, 0},
-     }},
-    {"openMedia",
-     "offlinePlay.openMedia",
-     "answers [-1] and calls nothing (also for JSON that is not an object)",
-     {
-         {"id", I, "0", "", "roomId", 0, 0},
-         {"type", I, "0", "", "roomType", 0, 0},
-         {"userId", I, "0", "", "userId", 0, 0},
-         {"userType", I, "2", "", "userType", 0, 0},
-         {"sess", S, "\"\"", "1023 bytes; longer texts are cut", "sess", 1023, 0},
-         {"signature", S, "\"\"", "255 bytes; longer texts are cut", "signature", 255, 0},
-         {"appVersion", S, "\"3.0.0.0001\"", "", "appVersion", 0, 0},
-         {"logLevel", U, "4096", "at the top level here, not under server", "logLevel", 0, 0},
-     }},
-    {"addQuestion",
-     "live.addQuestion",
-     "not an error: every key takes its default",
-     {
-         {"type", I, "0", "", "", 0, 0},
-         {"optionNum", I, "0", "", "", 0, 0},
-         {"correctOptions", A, "[]", "the first 32 entries", "", 0, 32},
-         {"correctOptions[]", I, "", "", "", 0, 0},
-     }},
-    {"myAnswer",
-     "live.myAnswer",
-     "not an error: every key takes its default",
-     {
-         {"questionId", I, "0", "", "", 0, 0},
-         {"selectedOptions", A, "[]", "the first 32 entries", "", 0, 32},
-         {"selectedOptions[]", I, "", "", "", 0, 0},
-     }},
-};
+// The keys of a room configuration that both "enterRoom" and "openMedia" read.
+std::vector<ConfigKeySpec> RoomKeys() {
+  return {
+      {"id", I, "0", "", "roomId", 0, 0},
+      {"type", I, "0", "", "roomType", 0, 0},
+      {"userId", I, "0", "", "userId", 0, 0},
+      {"userType", I, "2", "", "userType", 0, 0},
+      {"sess", S, "\"\"", "1023 bytes; longer texts are cut", "sess", 1023, 0},
+      {"signature", S, "\"\"", "255 bytes; longer texts are cut", "signature", 255, 0},
+      {"appVersion", S, "\"3.0.0.0001\"", "", "appVersion", 0, 0},
+  };
+}
+
+// One list of media servers under "server" (`list`), filling the record's `field`.
+void AddMediaServerKeys(std::vector<ConfigKeySpec>& keys, const char* list, const char* remark,
+                        const char* field) {
+  // The paths and field names live as long as the table; a deque never moves its elements.
+  static std::deque<std::string> texts;
+  const auto text = [](const std::string& value) -> const char* {
+    texts.push_back(value);
+    return texts.back().c_str();
+  };
+  const std::string path = std::string("server.") + list;
+  const std::string element = std::string(field) + "[].";
+  keys.push_back({text(path), A, "[]", remark, field, 0, 0});
+  keys.push_back({text(path + "[]"), O, "", "", "", 0, 0});
+  keys.push_back({text(path + "[].host"), S, "\"\"", "", text(element + "host"), 0, 0});
+  keys.push_back({text(path + "[].rtpPort"), U, "5004", "16 bits (higher bits dropped)",
+                  text(element + "port"), 0, 0});
+  keys.push_back({text(path + "[].rtcpPort"), U, "5005", "16 bits (higher bits dropped)",
+                  text(element + "controlPort"), 0, 0});
+  keys.push_back({text(path + "[].protoType"), S, "\"UDP\"",
+                  "exactly \"UDP\" gives kind 1, anything else kind 2", text(element + "kind"), 0,
+                  0});
+}
+
+std::vector<ConfigSpec> MakeConfigs() {
+  std::vector<ConfigKeySpec> live = RoomKeys();
+  live.insert(live.end(), {
+                              {"switchThreshold", I, "0", "", "switchThreshold", 0, 0},
+                              {"server", O, "", "", "", 0, 0},
+                              {"server.roomServer", O, "none",
+                               "an object adds the first server, kind 0", "servers", 0, 0},
+                              {"server.roomServer.host", S, "\"\"", "", "servers[].host", 0, 0},
+                              {"server.roomServer.tcpPort", U, "5003",
+                               "16 bits (higher bits dropped)", "servers[].port", 0, 0},
+                          });
+  AddMediaServerKeys(live, "mediaServerList", "one server each, after the room server", "servers");
+  AddMediaServerKeys(live, "backupMediaServerList", "one server each", "backupServers");
+  live.insert(
+      live.end(),
+      {
+          {"server.multiAudioThreshold", O, "", "", "", 0, 0},
+          {"server.multiAudioThreshold.lossrate", F, "5", "single precision", "lossRate", 0, 0},
+          {"server.multiAudioThreshold.jitter", I, "500", "", "jitter", 0, 0},
+          {"server.version", I, "1", "not stored; 2 turns a room type of 1 into 4", "", 0, 0},
+          {"server.logLevel", U, "4096", "", "logLevel", 0, 0},
+      });
+  std::vector<ConfigKeySpec> playback = RoomKeys();
+  playback.push_back(
+      {"logLevel", U, "4096", "at the top level here, not under server", "logLevel", 0, 0});
+  return {
+      {"enterRoom", "live.enterRoom",
+       "not an error: the engine is asked to enter with every field zero or empty (room 0, user "
+       "type 0, no servers, no application version)",
+       live},
+      {"openMedia", "offlinePlay.openMedia",
+       "answers [-1] and calls nothing (also for JSON that is not an object)", playback},
+      {"addQuestion",
+       "live.addQuestion",
+       "not an error: every key takes its default",
+       {
+           {"type", I, "0", "", "", 0, 0},
+           {"optionNum", I, "0", "", "", 0, 0},
+           {"correctOptions", A, "[]", "the first 32 entries", "", 0, 32},
+           {"correctOptions[]", I, "", "", "", 0, 0},
+       }},
+      {"myAnswer",
+       "live.myAnswer",
+       "not an error: every key takes its default",
+       {
+           {"questionId", I, "0", "", "", 0, 0},
+           {"selectedOptions", A, "[]", "the first 32 entries", "", 0, 32},
+           {"selectedOptions[]", I, "", "", "", 0, 0},
+       }},
+  };
+}
+
+const std::vector<ConfigSpec> kConfigs = MakeConfigs();
 
 }  // namespace
 
