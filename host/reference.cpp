@@ -353,9 +353,10 @@ const std::vector<MessageSpec> kMessages = {
      Delivery::kAsyncRunFormatted,
      {{kText, "the error code in decimal (format \"%d\")"}},
      "OnError",
-     "400 connect failed, 401 unauthorized, 403 permission denied, 404 resource not found, "
-     "405 cannot enter room, 409 conflict, 410 keynote not set, 500 server fault, 505 server "
-     "disconnect; only the number reaches the scripts"},
+     "debug text by code: 400 \"connect failed\", 401 \"unauthrized failed\", 403 \"permission "
+     "denied\", 404 \"resource not found\", 405 \"cannot enter room\", 409 \"conflict\", 410 "
+     "\"keynote not set\", 500 \"server fault\", 505 \"server disconnect\"; only the number "
+     "reaches the scripts"},
     {"OnServerChannged",
      Delivery::kAsyncRun,
      {{kInt32, "server"}},
@@ -504,8 +505,9 @@ const std::vector<MessageSpec> kMessages = {
       {kInt32, "10, always"},
       {kInt64, "milliseconds since the system started"},
       {kBorrowed, "the I420 frame, lent: read or copy it before the stream's next frame"}},
-     "OnGetVideoData (planar frames)",
-     "streams 0, 1, 2, 3 and 1000 take frames up to 1920 x 1080, stream 20 up to 4096 x 2160"},
+     "OnGetVideoData",
+     "planar frames; streams 0, 1, 2, 3 and 1000 take frames up to 1920 x 1080, stream 20 up to "
+     "4096 x 2160"},
     {"onVideoData",
      Delivery::kAsyncRun,
      {{kInt32, "stream"},
@@ -516,8 +518,8 @@ const std::vector<MessageSpec> kMessages = {
       {kInt32, "10, always"},
       {kInt64, "milliseconds since the system started"},
       {kBorrowed, "the packed frame, lent"}},
-     "OnVideoData (packed frames)",
-     "only on a stream that has had a planar frame"},
+     "OnVideoData",
+     "packed frames; only on a stream that has had a planar frame"},
     {"OnVideoSizeChange",
      Delivery::kAsyncRunScript,
      {{kText, "the script text \"OnVideoSizeChange(stream,width,height);\""}},

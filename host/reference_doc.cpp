@@ -181,7 +181,9 @@ void WriteConfigs(std::ostringstream& out) {
   out << "\n## Configuration texts\n\n"
       << "Keys are paths: `server.roomServer.host` is the member `host` of the object "
          "`roomServer` inside `server`; `[]` stands for every element of an array. A key of "
-         "another type takes its default; unknown keys are ignored (the console notes them).\n";
+         "another type takes its default or the JSON reader's conversion of it (`true` reads 1, "
+         "a number read as a text gives its digits); unknown keys are ignored (the console notes "
+         "them and the keys of another type).\n";
   for (const ConfigSpec& config : Configs()) {
     out << "\n### `" << config.name << "` (argument 0 of `" << config.command << "`)\n\n"
         << "A text that does not parse: " << config.unparsable << ".\n\n"
