@@ -9,6 +9,8 @@
 
 #include "encode.h"
 #include "kv/sim_engine.h"
+#include "line_rules.h"
+#include "notes.h"
 
 namespace kv_host {
 
@@ -186,7 +188,8 @@ void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* a
   out_.Print(line);
 }
 
-Console::Console(const Options& options) : out_(stdout, options.pretty), run_(out_) {
+Console::Console(const Options& options)
+    : out_(stdout, options.pretty), quiet_(options.quiet), run_(out_) {
   CaptureDebugOutput(out_);
   if (!options.deferInit) Init();
 }
@@ -223,23 +226,24 @@ int Console::Run(std::FILE* input) {
 void Console::Line(const std::string& line) {
   const size_t start = line.find_first_not_of(" \t");
   if (start == std::string::npos || line[start] == '#') return;  // blank or comment
-  Json request(cJSON_Parse(line.c_str()));
-  if (!cJSON_IsObject(request.get())) return out_.Error("not a JSON object: " + line);
-  if (cJSON_GetObjectItemCaseSensitive(request.get(), "call") != nullptr) {
-    return Command(request.get());
+  cJSON* parsed = nullptr;
+  LineKind kind = LineKind::kCall;
+  const std::string error = ParseLine(line, parsed, kind);
+  if (!error.empty()) return out_.Error(error);
+  Json request(parsed);
+  switch (kind) {
+    case LineKind::kCall:
+      return Command(request.get());
+    case LineKind::kSim:
+      return Sim(line);
+    case LineKind::kHost:
+      return Host(request.get());
   }
-  if (cJSON_GetObjectItemCaseSensitive(request.get(), "sim") != nullptr) return Sim(line);
-  if (cJSON_GetObjectItemCaseSensitive(request.get(), "host") != nullptr) {
-    return Host(request.get());
-  }
-  out_.Error("a line has \"call\", \"sim\" or \"host\": " + line);
 }
 
 void Console::Command(const cJSON* request) {
   const cJSON* call = cJSON_GetObjectItemCaseSensitive(request, "call");
   const cJSON* args = cJSON_GetObjectItemCaseSensitive(request, "args");
-  if (!cJSON_IsString(call)) return out_.Error("\"call\" must be a text");
-  if (args != nullptr && !cJSON_IsArray(args)) return out_.Error("\"args\" must be an array");
   std::shared_ptr<corvel_client_win::MessageFromCpp> message;
   try {
     message = corvel::CreateMessage(call->valuestring);
@@ -280,6 +284,12 @@ void Console::Command(const cJSON* request) {
                         message->result ? cJSON_Duplicate(message->result, 1) : cJSON_CreateNull());
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
+  if (quiet_) return;
+  for (const std::string& note : CommandNotes(request, message->resultCount)) {
+    cJSON* noted = cJSON_CreateObject();
+    cJSON_AddStringToObject(noted, "note", note.c_str());
+    out_.Print(noted);
+  }
 }
 
 void Console::Host(const cJSON* request) {

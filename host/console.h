@@ -67,6 +67,7 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
 struct Options {
   bool pretty = false;
   bool deferInit = false;  // Init waits for {"host":"init"}
+  bool quiet = false;      // no {"note":..} lines after commands
   std::string script;      // empty: standard input
 };
 
@@ -85,6 +86,7 @@ class Console {
   void Init();
 
   Output out_;
+  bool quiet_;
   CoreThread core_;
   ScriptRunner run_;
   bool initialised_ = false;

@@ -6,7 +6,9 @@ usage: run_e2e.py [--emulator CMD] <kv_host> <script.jsonl>
 
 A script holds, one per line:
   # text               a comment (kv_host ignores it too)
-  #! --option ...      options for kv_host (e.g. --defer-init), before the first input line
+  #! --option ...      options for kv_host (e.g. --defer-init), before the first input line;
+                       "#! --notes" keeps the console's {"note":..} lines, which are otherwise
+                       turned off (--quiet) so that scripts compare the bridge's own lines
   {...}                an input line, fed to kv_host on standard input
   = {...}              the next output line kv_host must print
 Output and expected lines are compared as JSON values: objects need exactly the same keys
@@ -99,6 +101,10 @@ def main(argv):
         return 2
     host, script = argv[1], argv[2]
     options, inputs, expected = parse_script(script)
+    if "--notes" in options:
+        options = [o for o in options if o != "--notes"]
+    else:
+        options.append("--quiet")
     run = subprocess.run(emulator + [host] + options, input="\n".join(inputs) + "\n",
                          capture_output=True, text=True, encoding="utf-8", timeout=120)
     lines = [line for line in run.stdout.split("\n") if line.strip()]

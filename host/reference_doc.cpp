@@ -1,0 +1,214 @@
+// docs/commands.md, printed from the reference table.
+#include <sstream>
+
+#include "reference.h"
+
+namespace kv_host {
+namespace {
+
+const char* TypeCodeName(int type) {
+  switch (type) {
+    case 0:
+      return "bool";
+    case 6:
+      return "int32";
+    case 8:
+      return "int64";
+    case 11:
+      return "double";
+    case 13:
+      return "text";
+    case 14:
+      return "borrowed bytes";
+    case 24:
+      return "doubles";
+    case 25:
+      return "points";
+  }
+  return "?";
+}
+
+const char* DeliveryName(Delivery delivery) {
+  switch (delivery) {
+    case Delivery::kAsyncRun:
+      return "AsyncRun";
+    case Delivery::kAsyncRunFormatted:
+      return "AsyncRunFormatted";
+    case Delivery::kAsyncRunScript:
+      return "AsyncRunScript";
+  }
+  return "?";
+}
+
+// "a, b" -> "`a`, `b`"; "" -> "".
+std::string CodeList(const std::string& names) {
+  std::string out;
+  size_t start = 0;
+  while (start < names.size()) {
+    size_t end = names.find(", ", start);
+    if (end == std::string::npos) end = names.size();
+    if (!out.empty()) out += ", ";
+    out += "`" + names.substr(start, end - start) + "`";
+    start = end + 2;
+  }
+  return out;
+}
+
+constexpr char kIntro[] = R"(# Script commands and messages
+
+<!-- Printed by kv_reference from the table in host/reference.cpp; the test reference.document
+     fails when this file differs. After changing the table: build/native/bin/kv_reference >
+     docs/commands.md -->
+
+The page scripts talk to `kv_client` in two directions. They send **commands**, a name such as
+`live.enterRoom` with a JSON array of arguments, and get a `result` array back at once. The engine
+answers later with **messages**, a name with a list of typed items, posted from the engine's own
+threads. On the console (`kv_host`, [docs/console.md](console.md)) a command is the line
+`{"call":"live.enterRoom","args":["{\"id\":7}"]}` and its answer `{"call":..,"resultCount":1,"result":[0]}`;
+a message is `{"event":"onRoomInfo","items":[{"type":13,"value":".."}]}`. Worked sessions:
+[examples/](../examples/README.md).
+
+The console checks every command against this reference and adds a `{"note":".."}` line after the
+answer when a name is unknown or an argument has another JSON type than the table below (`kv_host
+--quiet` turns notes off). The bridge itself never complains: a misspelt name simply gets no
+answer.
+
+## Conventions
+
+- **Names** are compared exactly, letter case included: `live.enterroom` and `Live.EnterRoom`
+  reach nothing and answer `resultCount` 0 with an empty `result`, the same as a command that
+  answers nothing by design (`offlinePlay.setStorageData`).
+- **Results**: the first value is the result code, negative on failure (-1 when the engine
+  interface is missing). Output values follow only when the code is 0 or more.
+- **Arguments** are read by position. Numbers are truncated toward zero to 32-bit integers where
+  the engine takes integers (2.9 reads 2, -2.9 reads -2). A bool is true only for JSON `true` (1
+  and `"true"` read false). A number given as a text (`"300000"`) reads 0; a text given as
+  anything else reads as no text. Nothing is checked by the bridge: a wrong type reaches the
+  engine as 0, false or an empty text.
+- **Configuration texts** (`enterRoom`, `openMedia`, `addQuestion`, `myAnswer`) are JSON objects
+  written *as a text*: `"args":["{\"id\":7}"]`, not `"args":[{"id":7}]`. Their keys are listed
+  at the end; the journal of the simulated engine shows the record the engine received under
+  other names (`roomId` for the key `id`).
+- **`engine.` commands** reach the device interface of the entered room (after a successful
+  `live.enterRoom`) or of the opened recording (after `offlinePlay.openMedia`, even a failed one).
+  With neither they answer nothing (`resultCount` 0). With both, both answer: `result` holds two
+  groups, the recording's first. `engine.isSysMicrophoneMute` and `engine.setSysMicrophoneMute`
+  work through the Windows mixer, not the engine.
+- **Stroke points** (`live.syncStroke`) are objects `{"x":0.1,"y":0.2,"pressure":0.5}`, read as
+  single-precision floats; a missing member keeps its start value (x 0, y 0, pressure 0.5), and an
+  element that is not an object (such as `[x, y, p]`) is a point at 0, 0 with pressure 0.5. The
+  answer is `[0]` at once; the engine call follows on the host's core thread. Strokes come back in
+  `onSyncStroke` as `[x, y, pressure]` triples (type 25).
+- **Progress** (`offlinePlay.getPlayProgress`) is the engine's position plus 500 ms, truncated:
+  a position of 1200 reads `[0, 1700]`. A negative progress answers `[-1]` alone.
+- **Stored data**: during playback the engine asks for keyed data with the message
+  `getStorageData` (one text item, the key) and polls until it has an answer. The scripts answer
+  with `offlinePlay.setStorageData(key, block, status)`; on the console the block is
+  `{"$bytes":"<base64>"}`. Status 0 (or negative) with data delivers it; status 0 with an empty
+  block fails the fetch; a positive status fails the next fetch, whatever its key; a negative
+  status with an empty block means "not yet", and the engine keeps asking. A text in place of the
+  block stores nothing. A fetch without an answer fails after 10 s (`OnMediaDataReady` with -1 in
+  the simulated classroom). An answer for another key than the one asked for is dropped and the
+  key is asked for again.
+- **After leaving a room** (`live.quitRoom`) the device commands answer nothing again,
+  `live.quitRoom` and `live.startSend` answer -1, and the other `live.` commands still reach the
+  engine, which answers with its own codes. A second `live.enterRoom` leaves the old room first.
+- **JSON texts in messages** are compact, with members in ascending key order and one `\n` at the
+  end. A user object has exactly `id`, `type`, `right` and `name`.
+- **Video frames** are lent: the item of type 14 points into the stream's one buffer, which the
+  stream's next frame overwrites.
+
+Item type codes of messages:
+
+| code | item |
+|---|---|
+| 0 | bool |
+| 6 | 32-bit integer |
+| 8 | 64-bit integer |
+| 11 | double |
+| 13 | text |
+| 14 | borrowed bytes (video frames; the host does not free them) |
+| 24 | array of doubles |
+| 25 | array of [x, y, pressure] records |
+)";
+
+void WriteCommands(std::ostringstream& out, const char* prefix, const char* title) {
+  out << "\n## " << title << "\n\n"
+      << "| command | arguments | result | engine operation | messages it can bring |\n"
+      << "|---|---|---|---|---|\n";
+  const std::string wanted(prefix);
+  for (const CommandSpec& command : Commands()) {
+    const std::string name = command.name;
+    if (name.compare(0, wanted.size(), wanted) != 0) continue;
+    out << "| `" << name << "` | ";
+    if (command.args.empty()) out << "none";
+    for (size_t i = 0; i < command.args.size(); ++i) {
+      const ArgSpec& arg = command.args[i];
+      out << (i ? "<br>" : "") << i << ": " << ArgKindName(arg.kind);
+      if (arg.kind == ArgKind::kConfig) out << " (" << command.config << ", below)";
+      out << ", " << arg.meaning;
+    }
+    out << " | " << command.result << " | " << command.operation << " | "
+        << CodeList(command.events) << " |\n";
+  }
+}
+
+void WriteMessages(std::ostringstream& out) {
+  out << "\n## Messages the scripts receive\n\n"
+      << "Posted with `AsyncRun(name, count, items)` unless marked otherwise; the console prints "
+         "them as `{\"event\":..,\"items\":[..]}`, `{\"formatted\":..}` or `{\"script\":..}`.\n\n"
+      << "| message | items (type code: meaning) | engine callback | remarks |\n"
+      << "|---|---|---|---|\n";
+  for (const MessageSpec& message : Messages()) {
+    out << "| `" << message.name << "`";
+    if (message.delivery != Delivery::kAsyncRun)
+      out << " (" << DeliveryName(message.delivery) << ")";
+    out << " | ";
+    if (message.items.empty()) out << "none";
+    for (size_t i = 0; i < message.items.size(); ++i) {
+      const ItemSpec& item = message.items[i];
+      out << (i ? "<br>" : "");
+      if (message.delivery == Delivery::kAsyncRun) {
+        out << item.type << " " << TypeCodeName(item.type) << ": ";
+      }
+      out << item.meaning;
+    }
+    out << " | " << CodeList(message.callback) << " | " << message.remark << " |\n";
+  }
+}
+
+void WriteConfigs(std::ostringstream& out) {
+  out << "\n## Configuration texts\n\n"
+      << "Keys are paths: `server.roomServer.host` is the member `host` of the object "
+         "`roomServer` inside `server`; `[]` stands for every element of an array. A key of "
+         "another type takes its default or the JSON reader's conversion of it (`true` reads 1, "
+         "a number read as a text gives its digits); unknown keys are ignored (the console notes "
+         "them and the keys of another type).\n";
+  for (const ConfigSpec& config : Configs()) {
+    out << "\n### `" << config.name << "` (argument 0 of `" << config.command << "`)\n\n"
+        << "A text that does not parse: " << config.unparsable << ".\n\n"
+        << "| key | type | default | limits and remarks | field (journal) |\n"
+        << "|---|---|---|---|---|\n";
+    for (const ConfigKeySpec& key : config.keys) {
+      out << "| `" << key.path << "` | " << KeyTypeName(key.type) << " | "
+          << (*key.fallback ? "`" + std::string(key.fallback) + "`" : std::string()) << " | "
+          << key.limit << " | " << (*key.field ? "`" + std::string(key.field) + "`" : std::string())
+          << " |\n";
+    }
+  }
+}
+
+}  // namespace
+
+std::string CommandReference() {
+  std::ostringstream out;
+  out << kIntro;
+  WriteCommands(out, "engine.", "`engine.` commands: microphone, speaker, camera");
+  WriteCommands(out, "live.", "`live.` commands: the live class");
+  WriteCommands(out, "offlinePlay.", "`offlinePlay.` commands: playing back a recorded class");
+  WriteMessages(out);
+  WriteConfigs(out);
+  return out.str();
+}
+
+}  // namespace kv_host
