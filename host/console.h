@@ -20,6 +20,9 @@ class Output {
   Output(std::FILE* stream, bool pretty) : stream_(stream), pretty_(pretty) {}
   // Prints `value` (a JSON object; ownership taken) as one line, or indented with --pretty.
   void Print(cJSON* value);
+  // Prints `value` as one line followed directly by `size` raw bytes (--frame-bytes), so that no
+  // other line comes between them.
+  void PrintWithBytes(cJSON* value, const void* bytes, size_t size);
   // Prints a JSON text produced elsewhere (re-indented with --pretty).
   void PrintText(const std::string& text);
   void Error(const std::string& why);
@@ -54,7 +57,7 @@ class CoreThread : public corvel::ICoreDispatcher {
 // block is freed with kv_client's own functions. Safe from any thread.
 class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
  public:
-  explicit ScriptRunner(Output& out) : out_(out) {}
+  ScriptRunner(Output& out, bool frameBytes) : out_(out), frameBytes_(frameBytes) {}
   void AsyncRunScript(char* script) override;
   void AsyncRunReserved() override;
   int AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) override;
@@ -62,11 +65,13 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
 
  private:
   Output& out_;
+  bool frameBytes_;  // --frame-bytes: borrowed bytes follow their event line raw
 };
 
 struct Options {
   bool pretty = false;
   bool deferInit = false;  // Init waits for {"host":"init"}
+  bool frameBytes = false;  // an event's borrowed bytes follow its line (docs/console.md)
   std::string script;      // empty: standard input
 };
 
