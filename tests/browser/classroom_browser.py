@@ -52,8 +52,9 @@ def wait(what, condition, timeout=20):
 
 
 def start_host(command):
+    label = "kv_client.dll under Wine" if command[0] == "wine" else "native kv_host"
     host = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "host", "web", "devhost.py"),
-                             "--", *command], stdout=subprocess.PIPE, text=True)
+                             "--label", label, "--", *command], stdout=subprocess.PIPE, text=True)
     line = host.stdout.readline()
     match = re.search(r"open (http://127\.0\.0\.1:(\d+)/\?token=(\S+))", line)
     if not match:
@@ -223,6 +224,17 @@ def main(argv):
         driver.get(url)
         wait("the page connects", lambda: attribute(driver, "body", "data-connection") == "open")
         classroom(driver, options.shots)
+        # A dropped connection shows and comes back by itself.
+        js(driver, """const send = WebSocket.prototype.send;
+                      WebSocket.prototype.send = function (data) {
+                        WebSocket.prototype.send = send;
+                        send.call(this, data);
+                        setTimeout(() => this.close(), 300);
+                      };""")
+        driver.find_element(By.ID, "mic-apply").click()
+        wait("a dropped connection shows and reconnects",
+             lambda: attribute(driver, "body", "data-drops") == "1"
+             and attribute(driver, "body", "data-connection") == "open")
         playback(driver, options.shots)
         if options.measure:
             driver.set_script_timeout(120)

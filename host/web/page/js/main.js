@@ -22,6 +22,7 @@ function connection(state, detail) {
   banner.textContent = state === 'closed' ? `Connection to the host lost (${detail}).` :
     state === 'connecting' ? 'Connecting to the host…' : '';
   document.body.dataset.connection = state;
+  if (state === 'closed') document.body.dataset.drops = String(Number(document.body.dataset.drops || 0) + 1);
 }
 
 on('connection', connection);
