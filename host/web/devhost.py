@@ -57,6 +57,12 @@ class Page:
         self.wake.set()
 
     async def pump(self):
+        try:
+            await self._pump()
+        except (ConnectionError, RuntimeError):
+            pass  # the page went away; its handler cleans up
+
+    async def _pump(self):
         while not self.ws.closed:
             await self.wake.wait()
             self.wake.clear()
@@ -167,6 +173,8 @@ class Bridge:
                 # A late answer would be taken for the next request's: start afresh.
                 self.process.kill()
                 raise RuntimeError(f"kv_host did not answer within {ANSWER_SECONDS} s")
+            except ConnectionError:
+                raise RuntimeError("kv_host stopped reading")
             finally:
                 self.waiting = None
 
