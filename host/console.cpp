@@ -207,7 +207,8 @@ void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* a
   corvel::ReleaseGenericArray(args);
 }
 
-Console::Console(const Options& options) : out_(stdout, options.pretty), run_(out_, options.frameBytes) {
+Console::Console(const Options& options)
+    : out_(stdout, options.pretty), run_(out_, options.frameBytes) {
   CaptureDebugOutput(out_);
   if (!options.deferInit) Init();
 }

@@ -71,8 +71,10 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
 struct Options {
   bool pretty = false;
   bool deferInit = false;  // Init waits for {"host":"init"}
-  bool frameBytes = false;  // an event's borrowed bytes follow its line (docs/console.md)
   std::string script;      // empty: standard input
+
+  // --frame-bytes: an event's borrowed bytes follow its line raw (docs/console.md).
+  bool frameBytes = false;
 };
 
 class Console {
