@@ -118,18 +118,22 @@ function renderQuestion() {
   const box = $('#question');
   const q = state.question;
   if (!q) return box.replaceChildren(el('p', {className: 'quiet'}, 'No question'));
-  const options = Array.from({length: q.optionNum || 0}, (_, i) => q.options?.[i] ?? String.fromCharCode(65 + i));
+  const options = Array.from({length: q.optionNum || 0},
+    (_, i) => q.options?.[i] ?? String.fromCharCode(65 + i));
   const buttons = options.map((label, i) => {
-    const button = el('button', {className: 'option', disabled: !!q.ended || q.answered !== undefined}, label);
+    const closed = !!q.ended || q.answered !== undefined;
+    const button = el('button', {className: 'option', disabled: closed}, label);
     if (q.answered === i) button.classList.add('chosen');
     button.addEventListener('click', () => answer(i));
     return button;
   });
-  const parts = [el('p', {className: 'ask'}, q.text || `Question ${q.questionId}`), el('div', {className: 'options'}, ...buttons)];
+  const parts = [el('p', {className: 'ask'}, q.text || `Question ${q.questionId}`),
+    el('div', {className: 'options'}, ...buttons)];
   if (q.result) parts.push(el('p', {className: 'quiet'}, q.result));
   if (q.summary) {
     const stats = (q.summary.optionStats || []).map((s) => `${options[s.option] ?? s.option}: ${s.num}`);
-    parts.push(el('p', {className: 'summary'}, `Answers (${q.summary.attendStudents ?? '?'} students): ${stats.join(', ')}`));
+    const students = q.summary.attendStudents ?? '?';
+    parts.push(el('p', {className: 'summary'}, `Answers (${students} students): ${stats.join(', ')}`));
   }
   if (q.ended) parts.push(el('p', {className: 'quiet'}, 'The question is closed.'));
   box.replaceChildren(...parts);
@@ -138,7 +142,8 @@ function renderQuestion() {
 async function answer(option) {
   const q = state.question;
   if (!q) return;
-  const result = await command('live.myAnswer', JSON.stringify({questionId: q.questionId, selectedOptions: [option]}));
+  const result = await command('live.myAnswer',
+    JSON.stringify({questionId: q.questionId, selectedOptions: [option]}));
   if (result && result[0] >= 0) q.answered = option;
   renderQuestion();
 }
@@ -238,7 +243,9 @@ export function start() {
     renderQuestion();
   });
   on('OnMyAnswer', (a) => {
-    if (state.question) state.question.result = a && a.correct !== undefined ? (a.correct ? 'Your answer is right.' : 'Your answer is wrong.') : 'Your answer was recorded.';
+    if (!state.question) return;
+    const verdict = a && a.correct !== undefined ? (a.correct ? 'right' : 'wrong') : null;
+    state.question.result = verdict ? `Your answer is ${verdict}.` : 'Your answer was recorded.';
     renderQuestion();
   });
   on('OnAnswerSummary', (s) => { if (state.question) state.question.summary = s; renderQuestion(); });

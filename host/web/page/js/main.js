@@ -34,7 +34,8 @@ on('host.bridgeEnded', ({status}) => report(`the bridge ended (status ${status})
 on('host.bridgeStarted', () => report('the bridge was restarted; enter the room again', 'note'));
 on('note', (note) => report(typeof note === 'string' ? note : JSON.stringify(note), 'note'));
 on('debug', (text) => report(`debug: ${String(text).trim()}`, 'debug'));
-window.addEventListener('unhandledrejection', (event) => report(String(event.reason?.message || event.reason)));
+window.addEventListener('unhandledrejection',
+  (event) => report(String(event.reason?.message || event.reason)));
 
 $('#tab-classroom').addEventListener('click', () => showView('classroom'));
 $('#tab-playback').addEventListener('click', () => showView('playback'));

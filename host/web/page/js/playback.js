@@ -21,7 +21,8 @@ function render() {
   if (!state.seeking) $('#seek').value = String(state.progress);
   $('#progress-text').textContent = `${clock(state.progress)} / ${clock(state.duration)}`;
   $('#progress-text').dataset.progress = String(state.progress);
-  $('#playback-state').textContent = !state.open ? 'No recording open' : state.playing ? 'Playing' : 'Paused';
+  $('#playback-state').textContent =
+    !state.open ? 'No recording open' : state.playing ? 'Playing' : 'Paused';
 }
 
 async function poll() {
@@ -113,7 +114,8 @@ export function start() {
   $('#close').addEventListener('click', close);
   $('#seek').addEventListener('input', () => { state.seeking = true; });
   $('#seek').addEventListener('change', seek);
-  $('#speed').addEventListener('change', () => command('offlinePlay.setPlaySpeed', Number($('#speed').value)));
+  $('#speed').addEventListener('change',
+    () => command('offlinePlay.setPlaySpeed', Number($('#speed').value)));
   on('onMediaInfo', (duration) => {
     state.duration = Number(duration) || 0;
     render();
