@@ -176,10 +176,46 @@ def playback(driver, shots):
     driver.find_element(By.ID, "pause").click()
 
 
+SIZES = ((640, 360), (1280, 720), (1920, 1080))
+
+
+def measure_host(port, token, width, height, seconds=5):
+    """Frames per second from the simulated engine through kv_host and the host to a WebSocket
+    client that draws nothing: one frame raised at a time, the next once it is answered."""
+    import asyncio
+    import json
+    import aiohttp
+    sys.path.insert(0, os.path.join(ROOT, "host", "web"))
+    import devhost
+    devhost.keep_frame_memory()  # the client copies frames as the host does
+
+    async def run():
+        origin = f"http://127.0.0.1:{port}"
+        async with aiohttp.ClientSession() as session:
+            async with session.ws_connect(f"{origin}/ws?token={token}", origin=origin,
+                                          max_msg_size=0) as ws:
+                frames, ident, start = 0, 0, time.monotonic()
+                while time.monotonic() - start < seconds:
+                    ident += 1
+                    await ws.send_str(json.dumps({"id": ident, "simulate": "OnGetVideoData",
+                                                  "args": [3, width, height, 0, ident % 256, 0]}))
+                    while True:
+                        message = await ws.receive(timeout=60)
+                        if message.type == aiohttp.WSMsgType.BINARY:
+                            frames += 1
+                        elif message.type == aiohttp.WSMsgType.TEXT:
+                            if json.loads(message.data).get("id") == ident:
+                                break
+                        else:
+                            raise RuntimeError(f"the host closed the connection ({message.type})")
+                return frames / (time.monotonic() - start)
+    return asyncio.run(run())
+
+
 def measure(driver):
-    """Frames pushed through kv_host, the host and the WebSocket as fast as they are taken, and
-    how many of them the page drew, for three sizes."""
-    for width, height in ((640, 360), (1280, 720), (1920, 1080)):
+    """Frames pushed through kv_host, the host and the WebSocket to the page as fast as it takes
+    them, and how many of them it drew, for three sizes."""
+    for width, height in SIZES:
         result = driver.execute_async_script("""
             const [width, height, done] = arguments;
             import('/page/js/bridge.js').then(async ({simulate}) => {
@@ -197,8 +233,8 @@ def measure(driver):
               done([frames / seconds, (tile() - drawn0) / seconds]);
             });
         """, width, height)
-        print(f"measured: {width} x {height}: {result[0]:.1f} frames/s through the host, "
-              f"{result[1]:.1f} drawn/s by the page", flush=True)
+        print(f"measured: {width} x {height}: {result[0]:.1f} frames/s to the page, "
+              f"{result[1]:.1f} drawn/s by it", flush=True)
 
 
 def main(argv):
@@ -245,6 +281,11 @@ def main(argv):
     finally:
         if driver is not None:
             driver.quit()
+        if options.measure and not failures:
+            for width, height in SIZES:
+                print(f"measured: {width} x {height}: "
+                      f"{measure_host(port, token, width, height):.1f} frames/s through the host "
+                      "to a WebSocket client (no browser)", flush=True)
         host.terminate()
         try:
             host.wait(30)
