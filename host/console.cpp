@@ -207,9 +207,9 @@ void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* a
   corvel::ReleaseGenericArray(args);
 }
 
-Console::Console(const Options& options)
-    : out_(stdout, options.pretty), run_(out_, options.frameBytes) {
+Console::Console(const Options& options) : out_(stdout, options.pretty), run_(out_) {
   CaptureDebugOutput(out_);
+  run_.SetFrameBytes(options.frameBytes);
   if (!options.deferInit) Init();
 }
 

@@ -57,7 +57,9 @@ class CoreThread : public corvel::ICoreDispatcher {
 // block is freed with kv_client's own functions. Safe from any thread.
 class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
  public:
-  ScriptRunner(Output& out, bool frameBytes) : out_(out), frameBytes_(frameBytes) {}
+  explicit ScriptRunner(Output& out) : out_(out) {}
+  // --frame-bytes: borrowed bytes follow their event line raw. Set before Init.
+  void SetFrameBytes(bool on) { frameBytes_ = on; }
   void AsyncRunScript(char* script) override;
   void AsyncRunReserved() override;
   int AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) override;
@@ -65,7 +67,7 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
 
  private:
   Output& out_;
-  bool frameBytes_;  // --frame-bytes: borrowed bytes follow their event line raw
+  bool frameBytes_ = false;
 };
 
 struct Options {

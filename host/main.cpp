@@ -15,7 +15,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: kv_host [--pretty] [--defer-init] [--frame-bytes] [script.jsonl]\n"
+    "usage: kv_host [--pretty] [--defer-init] [script.jsonl]\n"
     "Reads JSON lines from the script or standard input; see docs/console.md.\n";
 
 }  // namespace
@@ -29,12 +29,12 @@ int main(int argc, char** argv) {
   kv_host::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--pretty") {
+    if (arg == "--frame-bytes") {
+      options.frameBytes = true;
+    } else if (arg == "--pretty") {
       options.pretty = true;
     } else if (arg == "--defer-init") {
       options.deferInit = true;
-    } else if (arg == "--frame-bytes") {
-      options.frameBytes = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
