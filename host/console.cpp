@@ -95,6 +95,20 @@ void Output::Print(cJSON* value) {
   cJSON_free(text);
 }
 
+void Output::PrintWithBytes(cJSON* value, const void* bytes, size_t size) {
+  Json owned(value);
+  char* text = cJSON_PrintUnformatted(value);
+  if (text == nullptr) return;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::fputs(text, stream_);
+    std::fputc('\n', stream_);
+    std::fwrite(bytes, 1, size, stream_);
+    std::fflush(stream_);
+  }
+  cJSON_free(text);
+}
+
 void Output::PrintText(const std::string& text) {
   if (pretty_) {
     if (cJSON* parsed = cJSON_Parse(text.c_str())) return Print(parsed);
@@ -184,13 +198,21 @@ int ScriptRunner::AsyncRunFormatted(const wchar_t* name, const wchar_t* format, 
 
 void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* args) {
   cJSON* line = EncodeEvent(name, count, args);
+  const corvel::GenericItem* bytes = frameBytes_ ? FirstBorrowedBytes(args) : nullptr;
+  if (bytes != nullptr) {
+    // The frame is read before the array goes back: the stream's next frame overwrites it.
+    cJSON_AddNumberToObject(line, "bytesFollow", bytes->size);
+    out_.PrintWithBytes(line, bytes->data, static_cast<size_t>(bytes->size));
+  } else {
+    out_.Print(line);
+  }
   corvel::ReleaseGenericArray(args);
-  out_.Print(line);
 }
 
 Console::Console(const Options& options)
     : out_(stdout, options.pretty), quiet_(options.quiet), run_(out_) {
   CaptureDebugOutput(out_);
+  run_.SetFrameBytes(options.frameBytes);
   if (!options.deferInit) Init();
 }
 

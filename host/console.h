@@ -20,6 +20,9 @@ class Output {
   Output(std::FILE* stream, bool pretty) : stream_(stream), pretty_(pretty) {}
   // Prints `value` (a JSON object; ownership taken) as one line, or indented with --pretty.
   void Print(cJSON* value);
+  // Prints `value` as one line followed directly by `size` raw bytes (--frame-bytes), so that no
+  // other line comes between them.
+  void PrintWithBytes(cJSON* value, const void* bytes, size_t size);
   // Prints a JSON text produced elsewhere (re-indented with --pretty).
   void PrintText(const std::string& text);
   void Error(const std::string& why);
@@ -55,6 +58,8 @@ class CoreThread : public corvel::ICoreDispatcher {
 class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
  public:
   explicit ScriptRunner(Output& out) : out_(out) {}
+  // --frame-bytes: borrowed bytes follow their event line raw. Set before Init.
+  void SetFrameBytes(bool on) { frameBytes_ = on; }
   void AsyncRunScript(char* script) override;
   void AsyncRunReserved() override;
   int AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) override;
@@ -62,6 +67,7 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
 
  private:
   Output& out_;
+  bool frameBytes_ = false;
 };
 
 struct Options {
@@ -69,6 +75,9 @@ struct Options {
   bool deferInit = false;  // Init waits for {"host":"init"}
   bool quiet = false;      // no {"note":..} lines after commands
   std::string script;      // empty: standard input
+
+  // --frame-bytes: an event's borrowed bytes follow its line raw (docs/console.md).
+  bool frameBytes = false;
 };
 
 class Console {

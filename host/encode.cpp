@@ -190,4 +190,16 @@ cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args
   return out;
 }
 
+const corvel::GenericItem* FirstBorrowedBytes(const corvel::GenericArray* args) {
+  if (args == nullptr || args->items == nullptr) return nullptr;
+  for (int32_t i = 0; i < args->count; ++i) {
+    const corvel::GenericItem* item = args->items[i];
+    if (item != nullptr && item->type == corvel::kGenericBorrowed && item->data != nullptr &&
+        item->size >= 0) {
+      return item;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace kv_host

@@ -27,4 +27,8 @@ cJSON* EncodeItem(const corvel::GenericItem* item);
 // {"event":name,"items":[...]}; "count" is added when `count` disagrees with the array's own.
 cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args);
 
+// The first borrowed-bytes item (a video frame) with data and a size of 0 or more, or null.
+// The item stays the array's.
+const corvel::GenericItem* FirstBorrowedBytes(const corvel::GenericArray* args);
+
 }  // namespace kv_host

@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
   kv_host::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--pretty") {
+    if (arg == "--frame-bytes") {
+      options.frameBytes = true;
+    } else if (arg == "--pretty") {
       options.pretty = true;
     } else if (arg == "--defer-init") {
       options.deferInit = true;

@@ -1,0 +1,146 @@
+// The page's one connection to the development host (docs/page-scripts.md). Every other module
+// talks to kv_client through call() and on() only.
+//
+//   call(name, ...args)  -> promise of the command's result array
+//   on(message, handler) -> handler(...values) for every event of that name; returns an "off"
+//   simulate(event, ...args) -> the simulated engine raises an event (development host only)
+
+const handlers = new Map();  // message name -> Set of handlers
+const pending = new Map();   // request id -> {resolve, reject, name}
+let socket = null;
+let nextId = 1;
+let retryMs = 500;
+
+export function on(message, handler) {
+  if (!handlers.has(message)) handlers.set(message, new Set());
+  handlers.get(message).add(handler);
+  return () => handlers.get(message).delete(handler);
+}
+
+function emit(message, values) {
+  for (const handler of handlers.get(message) || []) {
+    try {
+      handler(...values);
+    } catch (error) {
+      console.error(`handler of ${message} failed`, error);
+    }
+  }
+  if (message !== '*') emit('*', [message, values]);
+}
+
+function request(body, name) {
+  if (!socket || socket.readyState !== WebSocket.OPEN) {
+    return Promise.reject(new Error(`${name}: not connected`));
+  }
+  const id = nextId++;
+  socket.send(JSON.stringify({id, ...body}));
+  return new Promise((resolve, reject) => pending.set(id, {resolve, reject, name}));
+}
+
+// Byte blocks (Uint8Array, ArrayBuffer) travel as base64, the form kv_host turns into the
+// byte-block item of "offlinePlay.setStorageData".
+function encodeArgument(value) {
+  if (value instanceof ArrayBuffer) value = new Uint8Array(value);
+  if (!(value instanceof Uint8Array)) return value;
+  let binary = '';
+  for (let i = 0; i < value.length; i += 0x8000) {
+    binary += String.fromCharCode(...value.subarray(i, i + 0x8000));
+  }
+  return {$bytes: btoa(binary)};
+}
+
+export function call(name, ...args) {
+  return request({call: name, args: args.map(encodeArgument)}, name);
+}
+
+export function simulate(event, ...args) {
+  return request({simulate: event, args}, event);
+}
+
+// Texts that hold JSON (objects, arrays, and the bridge's writer's texts, which end in a
+// newline) arrive parsed; other texts as they are.
+function textValue(text) {
+  if (typeof text !== 'string') return text;
+  const trimmed = text.trim();
+  if (trimmed && (/^[[{]/.test(trimmed) || text.endsWith('\n'))) {
+    try {
+      return JSON.parse(trimmed);
+    } catch (error) { /* a plain text after all */ }
+  }
+  return text;
+}
+
+function itemValue(item) {
+  if (item === null || item === undefined) return null;
+  switch (item.type) {
+    case 13: return textValue(item.value);
+    case 25: return (item.value || []).map(([x, y, pressure]) => ({x, y, pressure}));
+    default: return item.value;  // bool, int32, int64, double, array of doubles
+  }
+}
+
+// "OnVideoSizeChange(0,640,360);" becomes on("OnVideoSizeChange", 0, 640, 360); the text is
+// never run.
+function scriptText(text) {
+  const match = /^\s*([A-Za-z_]\w*)\(([-\d,\s]*)\);?\s*$/.exec(text || '');
+  if (!match) return emit('script', [text]);
+  const values = match[2].trim() ? match[2].split(',').map(Number) : [];
+  emit(match[1], values);
+}
+
+function received(line) {
+  if ('id' in line && pending.has(line.id)) {
+    const {resolve, reject, name} = pending.get(line.id);
+    pending.delete(line.id);
+    return 'error' in line ? reject(new Error(`${name}: ${line.error}`)) : resolve(line.result);
+  }
+  if ('event' in line) return emit(line.event, (line.items || []).map(itemValue));
+  if ('script' in line) return scriptText(line.script);
+  if ('formatted' in line) {
+    const number = Number(line.text);
+    return emit(line.formatted, [Number.isNaN(number) ? line.text : number]);
+  }
+  if ('debug' in line) return emit('debug', [line.debug]);
+  if ('note' in line) return emit('note', [line.note]);
+  if ('error' in line) return emit('hostError', [line.error]);
+  if ('host' in line) return emit(`host.${line.host}`, [line]);
+}
+
+// A frame: 4 bytes (little-endian) of header length, the event line as JSON, then the bytes,
+// which replace the event's borrowed-bytes item.
+function receivedFrame(buffer) {
+  const length = new DataView(buffer).getUint32(0, true);
+  const line = JSON.parse(new TextDecoder().decode(new Uint8Array(buffer, 4, length)));
+  const bytes = new Uint8Array(buffer, 4 + length);
+  emit(line.event, (line.items || []).map((item) => item && item.type === 14 ? bytes : itemValue(item)));
+}
+
+function failPending(why) {
+  for (const {reject, name} of pending.values()) reject(new Error(`${name}: ${why}`));
+  pending.clear();
+}
+
+// Connects with the token of the page's address and reconnects after a drop (0.5 s, doubling to
+// 8 s). on("connection", state, detail): "connecting", "open", "closed".
+export function connect() {
+  const token = new URLSearchParams(location.search).get('token') || '';
+  const url = `ws://${location.host}/ws?token=${encodeURIComponent(token)}`;
+  emit('connection', ['connecting', url.replace(/token=.*/, 'token=…')]);
+  socket = new WebSocket(url);
+  socket.binaryType = 'arraybuffer';
+  socket.onopen = () => {
+    retryMs = 500;
+    emit('connection', ['open', '']);
+  };
+  socket.onmessage = (message) => {
+    if (message.data instanceof ArrayBuffer) return receivedFrame(message.data);
+    received(JSON.parse(message.data));
+  };
+  socket.onclose = (event) => {
+    failPending('connection lost');
+    const wait = retryMs;
+    retryMs = Math.min(retryMs * 2, 8000);
+    emit('connection', ['closed', `code ${event.code}; reconnecting in ${wait / 1000} s`]);
+    setTimeout(connect, wait);
+  };
+}

@@ -1,0 +1,92 @@
+// Video tiles: one canvas per stream, sized by the size notices, drawn in requestAnimationFrame
+// from the newest frame of each stream (older frames that were never drawn are dropped).
+import {on} from './bridge.js';
+import {el} from './ui.js';
+
+const tiles = new Map();  // stream -> {canvas, label, width, height, frame, drawn, image}
+
+// I420 to RGBA (BT.601, studio range), integer arithmetic.
+export function drawI420(image, bytes, width, height) {
+  const out = image.data;
+  const n = width >> 1;
+  const uStart = width * height;
+  const vStart = uStart + ((n * height) >> 1);
+  for (let y = 0; y < height; ++y) {
+    const chromaRow = (y >> 1) * n;
+    for (let x = 0; x < width; ++x) {
+      const c = 298 * (bytes[y * width + x] - 16);
+      const chroma = chromaRow + Math.min(x >> 1, n - 1);
+      const d = bytes[uStart + chroma] - 128;
+      const e = bytes[vStart + chroma] - 128;
+      const o = (y * width + x) * 4;
+      out[o] = (c + 409 * e + 128) >> 8;
+      out[o + 1] = (c - 100 * d - 208 * e + 128) >> 8;
+      out[o + 2] = (c + 516 * d + 128) >> 8;
+      out[o + 3] = 255;
+    }
+  }
+}
+
+function tile(stream) {
+  if (tiles.has(stream)) return tiles.get(stream);
+  const canvas = el('canvas', {className: 'tile-canvas', width: 16, height: 9});
+  const label = el('figcaption', {}, `stream ${stream}`);
+  const figure = el('figure', {className: 'tile', dataset: {stream: String(stream)}}, canvas, label);
+  const t = {canvas, label, figure, width: 0, height: 0, frame: null, drawn: 0, received: 0,
+    image: null, since: performance.now(), fps: 0};
+  tiles.set(stream, t);
+  const home = document.querySelector(stream === 1000 ? '#playback-video' : '#video-tiles');
+  home.append(figure);
+  return t;
+}
+
+function resize(t, width, height) {
+  if (t.width === width && t.height === height) return;
+  t.width = t.canvas.width = width;
+  t.height = t.canvas.height = height;
+  t.image = null;
+}
+
+function frameArrived(stream, total, width, height, extra, ten, tick, bytes) {
+  if (!(bytes instanceof Uint8Array) || bytes.length < total) return;
+  const t = tile(stream);
+  if (!t.width) resize(t, width, height);  // a frame before any notice
+  t.frame = {bytes, width, height};
+  t.received++;
+}
+
+function draw() {
+  const now = performance.now();
+  for (const [stream, t] of tiles) {
+    if (t.frame) {
+      const {bytes, width, height} = t.frame;
+      t.frame = null;
+      if (width === t.width && height === t.height) {
+        if (!t.image) t.image = t.canvas.getContext('2d').createImageData(width, height);
+        drawI420(t.image, bytes, width, height);
+        t.canvas.getContext('2d').putImageData(t.image, 0, 0);
+        t.drawn++;
+        t.figure.dataset.drawn = String(t.drawn);
+      }
+    }
+    if (now - t.since >= 1000) {
+      t.fps = (t.received * 1000) / (now - t.since);
+      t.received = 0;
+      t.since = now;
+      t.label.textContent = `stream ${stream} · ${t.width} × ${t.height} · ${t.fps.toFixed(1)} fps`;
+      t.figure.dataset.fps = t.fps.toFixed(1);
+    }
+  }
+  requestAnimationFrame(draw);
+}
+
+export function start() {
+  on('OnVideoSizeChange', (stream, width, height) => {
+    const t = tile(stream);
+    resize(t, width, height);
+    t.label.textContent = `stream ${stream} · ${width} × ${height}`;
+  });
+  on('onGetVideoData', frameArrived);
+  on('onVideoData', frameArrived);
+  requestAnimationFrame(draw);
+}
