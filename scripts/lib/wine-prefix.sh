@@ -6,6 +6,10 @@
 #   Programs can then only reach the prefix's own C: drive and the mapped folders.
 # kv_remove_prefix <prefix-dir>
 #   Stops the prefix's wineserver and deletes the prefix.
+# kv_select_windows_build
+#   Sets KV_WIN_PRESET to the Windows build whose programs this machine can run: win32, or win64
+#   where the kernel runs no 32-bit code (IA-32 emulation off). For win64 it exports WINEARCH=win64
+#   and puts scripts/lib/wine64 first on PATH. KV_WIN_PRESET set beforehand is kept.
 
 kv_make_safe_prefix() {
   local prefix=$1; shift
@@ -37,4 +41,21 @@ kv_remove_prefix() {
   [ -d "$prefix/dosdevices" ] || return 0
   WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
   rm -rf "$prefix"
+}
+
+kv_select_windows_build() {
+  if [ -z "${KV_WIN_PRESET:-}" ]; then
+    if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
+      KV_WIN_PRESET=win32
+    else
+      KV_WIN_PRESET=win64
+    fi
+  fi
+  export KV_WIN_PRESET
+  if [ "$KV_WIN_PRESET" = win64 ]; then
+    local shims
+    shims=$(cd "$(dirname "${BASH_SOURCE[0]}")/wine64" && pwd)
+    case ":$PATH:" in *":$shims:"*) ;; *) export PATH="$shims:$PATH";; esac
+    export WINEARCH=win64
+  fi
 }
