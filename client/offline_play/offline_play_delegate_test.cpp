@@ -323,22 +323,33 @@ TEST_F(OfflinePlayDelegateTest, SetStorageDataHandsBlockOnce) {
   EXPECT_EQ(std::string(out.begin(), out.end()), "abc");
 }
 
-// A null block or a negative count stores nothing (the block is still freed), so the engine
-// keeps waiting for a real answer.
-TEST_F(OfflinePlayDelegateTest, SetStorageDataRefusesBadBlocks) {
+// Catches an answer without a usable block being dropped: its key and status must still reach
+// the storage callback, so the engine's wait ends at once instead of after 10 seconds. No block, a
+// negative or zero count, or no data item at all is an empty answer and fails the fetch; a status
+// above 0 fails it too, and a pending status (-1) keeps the engine waiting.
+TEST_F(OfflinePlayDelegateTest, SetStorageDataWithoutUsableBlockStillAnswers) {
   Start();
-  std::vector<uint8_t> out;
-  world_.storage->GetStorageData("k", out);
-  delegate_->OnMessage(StorageMessage("k", nullptr, 3, 0));
-  delegate_->OnMessage(StorageMessage("k", "abc", -1, 0));
-  delegate_->OnMessage(MakeMessage("offlinePlay.setStorageData", R"(["k"])"));
-  out = {7};
-  EXPECT_EQ(world_.storage->GetStorageData("k", out), 0);
-  EXPECT_EQ(out, std::vector<uint8_t>{7});
-  EXPECT_EQ(run_.PostedCount(), 1u);
-  // A count of 0 with a block is an empty answer, which fails the fetch.
-  delegate_->OnMessage(StorageMessage("k", "abc", 0, 0));
-  EXPECT_EQ(world_.storage->GetStorageData("k", out), -1);
+  struct Case {
+    const char* what;
+    std::shared_ptr<MessageFromCpp> answer;
+    int fetch;
+  };
+  const Case cases[] = {
+      {"no block", StorageMessage("k", nullptr, 3, 0), -1},
+      {"negative count", StorageMessage("k", "abc", -1, 0), -1},
+      {"zero count", StorageMessage("k", "abc", 0, 0), -1},
+      {"no data item", MakeMessage("offlinePlay.setStorageData", R"(["k"])"), -1},
+      {"failed status", StorageMessage("k", nullptr, 0, 2), -1},
+      {"pending status", StorageMessage("k", nullptr, 0, -1), 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out;
+    world_.storage->GetStorageData("k", out);  // asks the scripts
+    delegate_->OnMessage(c.answer);
+    EXPECT_EQ(world_.storage->GetStorageData("k", out), c.fetch) << c.what;
+    EXPECT_TRUE(out.empty()) << c.what;
+    world_.storage->GetStorageData("other", out);  // a new key: back to a fresh request
+  }
 }
 
 // Catches a text argument in the block's place being taken as a block: its text belongs to cJSON,
@@ -350,9 +361,7 @@ TEST_F(OfflinePlayDelegateTest, SetStorageDataLeavesTextArgumentToItsRecord) {
   auto message = MakeMessage("offlinePlay.setStorageData", R"(["k","abc",0])");
   delegate_->OnMessage(message);
   EXPECT_STREQ(cJSON_GetArrayItem(message->args, 1)->valuestring, "abc");
-  out = {7};
-  EXPECT_EQ(world_.storage->GetStorageData("k", out), 0);  // still waiting for a real answer
-  EXPECT_EQ(out, std::vector<uint8_t>{7});
+  EXPECT_EQ(world_.storage->GetStorageData("k", out), -1);  // an answer without data
 }
 
 // With the start failed, "setStorageData" only frees the block.
