@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/recording_host.h"
 #include "kv/sim_engine.h"
 #include "live/live_delegate.h"
+#include "offline_play/offline_play_delegate.h"
 
 namespace {
 
@@ -514,6 +516,29 @@ TEST_F(LiveCommands, RoomWithoutDeviceInterface) {
   EXPECT_EQ(Run("engine.muteSpeaker"), "1 [-1]");
   EXPECT_EQ(Run("live.quitRoom"), "1 [0]");
   EXPECT_EQ(New(), Calls{"Live.QuitRoom[]"});
+}
+
+// Catches a failed offline-play start that leaves the live class deaf: the start hands the host
+// to the engine's callback and then, failing, gives the engine back; the live delegate's new
+// engine must still post its events to that host. Also when the offline start found no engine.
+TEST_F(LiveCommands, LiveEventsReachTheHostAfterAFailedOfflineStart) {
+  static corvel_client::testing::RecordingHost host;  // the host outlives every engine
+  for (const char* failure :
+       {"Engine.Create", "OfflinePlay.GetInterface", "OfflinePlay.SetStorageCallback"}) {
+    delegate_.reset();  // no engine left: the offline start creates it
+    SimControl(R"({"sim":"reset"})");
+    host.Clear();
+    Reply(failure, -5);
+    {
+      corvel_client_offline_play_handler::ProcessMessageDelegate offline(&host);
+      ASSERT_EQ(offline.offlinePlay(), nullptr) << failure;
+    }
+    Reply(failure, 0);
+    ASSERT_NE(Delegate().live(), nullptr) << failure;
+    SimControl(R"({"sim":"emit","event":"OnUserQuitRoom","args":[5,0]})");
+    EXPECT_EQ(host.Events(), std::vector<std::string>{"userQuitRoom|i:5"}) << failure;
+  }
+  corvel_client::SetEventHost(nullptr);  // later tests' engines post nowhere, as before
 }
 
 }  // namespace
