@@ -191,15 +191,17 @@ bool RunDeviceCommand(DeviceEngine& device, MessageFromCpp& message) {
   if (!cJSON_IsString(message.name)) return false;
   const int method = FindMethod(message.name->valuestring, CommandTable::kEngine);
   if (method < 0) return false;
-  if (method == kIsSysMicrophoneMute) {
-    IsSysMicrophoneMute(device, message);
-  } else if (method == kSetSysMicrophoneMute) {
-    SetSysMicrophoneMute(device, message);
-  } else if (device.device() == nullptr) {
-    WriteResultCode(message, -1);
-  } else {
-    kHandlers[method](device, *device.device(), message);
-  }
+  RunContained(message, /*answers=*/true, [&] {
+    if (method == kIsSysMicrophoneMute) {
+      IsSysMicrophoneMute(device, message);
+    } else if (method == kSetSysMicrophoneMute) {
+      SetSysMicrophoneMute(device, message);
+    } else if (device.device() == nullptr) {
+      WriteResultCode(message, -1);
+    } else {
+      kHandlers[method](device, *device.device(), message);
+    }
+  });
   return true;
 }
 

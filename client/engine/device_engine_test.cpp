@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "failing_allocator.h"
+
 namespace {
 
 using corvel_client::DeviceEngine;
@@ -205,6 +207,26 @@ TEST(DeviceCommands, ForeignCommandsAreNotHandled) {
   RunCommand(device, "engine.openVideoPreview", "[]", &handled);
   EXPECT_TRUE(handled);
   EXPECT_TRUE(fake.calls.size() == 1 && fake.calls[0] == "OpenVideoPreview");
+}
+
+// Catches an allocation failure escaping the device table to the host: wherever it strikes, the
+// command answers -1 alone, as a device without its interface does.
+TEST(DeviceCommands, AllocationFailureAnswersMinusOne) {
+  FakeDevice fake;
+  fake.count = 2;
+  fake.names = {"Mic A", "Mic B"};
+  DeviceEngine device(&fake);
+  auto message = corvel::CreateMessage("engine.getRecordingDevices");
+  corvel_client::testing::ForEachAllocationFailure(
+      [&] { RunDeviceCommand(device, *message); },
+      [&](bool failed, bool escaped) {
+        EXPECT_FALSE(escaped);
+        char* text = cJSON_PrintUnformatted(message->result);
+        EXPECT_EQ(std::to_string(message->resultCount) + " " + text,
+                  failed ? "1 [-1]" : R"(2 [0,["Mic A","Mic B"]])");
+        cJSON_free(text);
+        message = corvel::CreateMessage("engine.getRecordingDevices");
+      });
 }
 
 }  // namespace

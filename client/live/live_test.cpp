@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/recording_host.h"
+#include "failing_allocator.h"
 #include "kv/sim_engine.h"
 #include "live/live_delegate.h"
 #include "offline_play/offline_play_delegate.h"
@@ -539,6 +540,26 @@ TEST_F(LiveCommands, LiveEventsReachTheHostAfterAFailedOfflineStart) {
     EXPECT_EQ(host.Events(), std::vector<std::string>{"userQuitRoom|i:5"}) << failure;
   }
   corvel_client::SetEventHost(nullptr);  // later tests' engines post nowhere, as before
+}
+
+// Catches an allocation failure escaping the live table to the host: wherever it strikes (the
+// configuration, the kept room, the device wrapper), the command answers -1 alone, as the table
+// does without its interface, and entering again afterwards works.
+TEST_F(LiveCommands, AllocationFailureAnswersMinusOne) {
+  balanced_ = false;  // the engine's own journal loses calls whose recording could not allocate
+  Delegate();
+  const std::string config = TextArg(R"({"id":12,"appVersion":"4.1.0.7","sess":"s",
+      "server":{"roomServer":{"host":"room.example"},"mediaServerList":[{"host":"m"}]}})");
+  auto message = Message("live.enterRoom", config);
+  corvel_client::testing::ForEachAllocationFailure(
+      [&] { Delegate().OnMessage(message); },
+      [&](bool failed, bool escaped) {
+        EXPECT_FALSE(escaped);
+        EXPECT_EQ(Outcome(*message), failed ? "1 [-1]" : "1 [0]");
+        message = Message("live.enterRoom", config);
+      });
+  EXPECT_EQ(Delegate().live()->room().roomId, 12);
+  EXPECT_NE(Delegate().live()->deviceEngine(), nullptr);
 }
 
 }  // namespace

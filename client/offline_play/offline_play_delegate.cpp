@@ -1,7 +1,6 @@
 #include "offline_play/offline_play_delegate.h"
 
 #include <cmath>
-#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
@@ -152,6 +151,12 @@ const Handler kCommands[] = {
 };
 static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 13, "one handler per offline method");
 
+// Whether a failed `command` answers with a code; these four never write a result.
+bool AnswersWithCode(Handler command) {
+  return command != SetPlaySpeed && command != UploadRecFile && command != OpenFolder &&
+         command != SetStorageData;
+}
+
 class SystemShell : public Shell {
  public:
   std::wstring AppDataFolder() override { return corvel_client::os::AppDataFolder(); }
@@ -185,19 +190,17 @@ ProcessMessageDelegate::~ProcessMessageDelegate() = default;
 
 void ProcessMessageDelegate::OnMessage(std::shared_ptr<MessageFromCpp> message) {
   if (!message) return;
-  try {
-    if (play_ != nullptr && play_->deviceWrapper() != nullptr) {
-      corvel_client::RunDeviceCommand(*play_->deviceWrapper(), *message);
-    }
-    if (!cJSON_IsString(message->name) || message->name->valuestring == nullptr) return;
-    const int method = corvel_client::FindMethod(message->name->valuestring,
-                                                 corvel_client::CommandTable::kOfflinePlay);
-    if (method < 0) return;
-    Context context{play_.get(), *shell_};
-    kCommands[method](context, *message);
-  } catch (const std::exception&) {
-    // Only allocation can fail here; the command is dropped as events are.
+  if (play_ != nullptr && play_->deviceWrapper() != nullptr) {
+    corvel_client::RunDeviceCommand(*play_->deviceWrapper(), *message);
   }
+  if (!cJSON_IsString(message->name) || message->name->valuestring == nullptr) return;
+  const int method = corvel_client::FindMethod(message->name->valuestring,
+                                               corvel_client::CommandTable::kOfflinePlay);
+  if (method < 0) return;
+  Context context{play_.get(), *shell_};
+  const Handler command = kCommands[method];
+  corvel_client::RunContained(*message, AnswersWithCode(command),
+                              [&] { command(context, *message); });
 }
 
 void ProcessMessageDelegate::GetName(std::string& name) { name = name_; }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "failing_allocator.h"
 #include "offline_play/fake_offline_engine.h"
 #include "offline_play/recording_run.h"
 #include "os.h"
@@ -289,6 +290,32 @@ TEST_F(OfflinePlayDelegateTest, UnservedNames) {
   EXPECT_EQ(Send("xofflinePlay.playMedia"), "untouched");
   EXPECT_EQ(Send("offlinePlay.uploadRecFile", R"([1,"a","b"])"), "untouched");
   EXPECT_TRUE(world_.TakeJournal().empty());
+}
+
+// Catches an allocation failure that leaves a command without its answer: wherever it strikes,
+// a command that answers with a code answers -1, one that never answers writes nothing, and no
+// exception reaches the host.
+TEST_F(OfflinePlayDelegateTest, AllocationFailureAnswersAsAFailedCommand) {
+  Start();
+  const struct {
+    const char* name;
+    const char* args;
+    const char* done;
+  } commands[] = {
+      {"offlinePlay.openMedia", R"(["{\"id\":5,\"sess\":\"s\",\"appVersion\":\"4.1\"}"])", "1:[0]"},
+      {"offlinePlay.openFolder", R"([0,"bob"])", "untouched"},
+  };
+  for (const auto& command : commands) {
+    auto message = MakeMessage(command.name, command.args);
+    corvel_client::testing::ForEachAllocationFailure(
+        [&] { delegate_->OnMessage(message); },
+        [&](bool failed, bool escaped) {
+          EXPECT_FALSE(escaped) << command.name;
+          const bool answers = std::string(command.done) != "untouched";
+          EXPECT_EQ(Result(*message), failed && answers ? "1:[-1]" : command.done) << command.name;
+          message = MakeMessage(command.name, command.args);
+        });
+  }
 }
 
 // Builds the host's byte-block item: the string field points to a LargeMemoryMalloc block and
