@@ -163,12 +163,12 @@ void CloseAudioCompressor(DeviceEngine&, CorvelDeviceEngine& d, MessageFromCpp& 
 
 // The two system-mute commands work through the mixer and need no device interface.
 void IsSysMicrophoneMute(DeviceEngine& w, MessageFromCpp& m) {
-  const os::MicrophoneMute mute = os::QueryMicrophoneMute(w.recordingDeviceIndex());
+  const os::MicrophoneMute mute = w.mixer().Query(w.recordingDeviceIndex());
   WriteResultCode(m, 0);
   AppendResultBool(m, mute.controlFound && mute.muted);
 }
 void SetSysMicrophoneMute(DeviceEngine& w, MessageFromCpp& m) {
-  const bool found = os::SetMicrophoneMute(w.recordingDeviceIndex(), ArgBool(m, 0));
+  const bool found = w.mixer().Set(w.recordingDeviceIndex(), ArgBool(m, 0));
   WriteResultCode(m, found ? 1 : 0);
 }
 
