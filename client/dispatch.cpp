@@ -73,4 +73,18 @@ void AppendResultStrings(MessageFromCpp& message, const std::vector<std::string>
   AppendOutput(message, array);
 }
 
+ResultMark MarkResult(const MessageFromCpp& message) {
+  return {message.resultCount, message.result == nullptr ? 0 : cJSON_GetArraySize(message.result)};
+}
+
+void FailCommand(MessageFromCpp& message, const ResultMark& mark, bool answers) {
+  if (message.result != nullptr) {
+    for (int items = cJSON_GetArraySize(message.result); items > mark.items; --items) {
+      cJSON_DeleteItemFromArray(message.result, items - 1);
+    }
+  }
+  message.resultCount = mark.count;
+  if (answers) WriteResultCode(message, -1);
+}
+
 }  // namespace corvel_client

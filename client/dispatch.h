@@ -37,6 +37,29 @@ void AppendResultBool(corvel_client_win::MessageFromCpp& message, bool value);
 void AppendResultStrings(corvel_client_win::MessageFromCpp& message,
                          const std::vector<std::string>& values);
 
+// The record's result as it was before a command ran (RunContained).
+struct ResultMark {
+  int32_t count;
+  int items;
+};
+ResultMark MarkResult(const corvel_client_win::MessageFromCpp& message);
+// Takes back what the command appended after `mark` and, when `answers`, writes the code -1.
+void FailCommand(corvel_client_win::MessageFromCpp& message, const ResultMark& mark, bool answers);
+
+// Runs one command of a table so that no exception reaches the host (only allocation raises
+// any): when `command` throws, whatever it appended to `result` is taken back and the command
+// answers as the table's failed commands do, with the code -1, or with nothing at all when it is
+// one that never answers (`answers` false).
+template <class Command>
+void RunContained(corvel_client_win::MessageFromCpp& message, bool answers, Command command) {
+  const ResultMark mark = MarkResult(message);
+  try {
+    command();
+  } catch (...) {
+    FailCommand(message, mark, answers);
+  }
+}
+
 }  // namespace corvel_client
 
 namespace corvel {

@@ -99,6 +99,21 @@ TEST_F(CountingHooks, DeleterToleratesNullParts) {
   EXPECT_EQ(g_live_blocks.load(), 0);
 }
 
+// Catches a JSON_InitHooks that leaves the host's hooks in place: afterwards cJSON allocates with
+// the runtime's malloc and free, which the counting hooks no longer see.
+TEST_F(CountingHooks, JsonInitHooksPutsCjsonBackOnTheRuntimeHeap) {
+  cJSON* counted = cJSON_CreateString("counted");
+  EXPECT_EQ(g_live_blocks.load(), 2);  // the item and its text
+  corvel::JSON_InitHooks();
+  cJSON* plain = cJSON_CreateString("plain");
+  void* block = cJSON_malloc(16);
+  EXPECT_EQ(g_live_blocks.load(), 2);
+  std::free(block);  // the runtime's own free accepts it (AddressSanitizer checks the pairing)
+  cJSON_Delete(plain);
+  cJSON_Delete(counted);  // CountingMalloc's blocks are the runtime's too
+  EXPECT_EQ(g_live_blocks.load(), 2);
+}
+
 TEST(CreateMessage, NullNameBecomesEmpty) {
   auto message = corvel::CreateMessage(nullptr);
   ASSERT_TRUE(cJSON_IsString(message->name));

@@ -45,15 +45,26 @@ std::wstring LocaleToWide(const char* text);
 std::vector<std::wstring> TakeRefusedShellCalls();
 #endif
 
-// The system microphone mute of wave-input device `deviceIndex`, through the Windows mixer.
-// `controlFound`: the recording line and its mute control were found; `muted`: the value read.
+// The system microphone mute of a wave-input device, through the Windows mixer.
+// `controlFound`: the device's recording line and its mute control were found; `muted`: the value
+// read.
 struct MicrophoneMute {
   bool controlFound = false;
   bool muted = false;
 };
-MicrophoneMute QueryMicrophoneMute(int32_t deviceIndex);
-// Sets the mute control when there is one; returns whether the line and its control were found.
-// The set call's own outcome is not reported.
-bool SetMicrophoneMute(int32_t deviceIndex, bool mute);
+// The device commands reach the mixer through this interface, so that tests put their own in its
+// place and never touch a real microphone.
+class MicrophoneMixer {
+ public:
+  virtual ~MicrophoneMixer() = default;
+  // The mute control of wave-input device `deviceIndex` and its value.
+  virtual MicrophoneMute Query(int32_t deviceIndex) = 0;
+  // Sets the mute control when there is one; returns whether the line and its control were
+  // found. The set call's own outcome is not reported.
+  virtual bool Set(int32_t deviceIndex, bool mute) = 0;
+};
+// The machine's own mixer (natively: a machine without a mute control). Lives until the process
+// ends.
+MicrophoneMixer& SystemMicrophoneMixer();
 
 }  // namespace corvel_client::os

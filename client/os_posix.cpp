@@ -99,9 +99,20 @@ std::wstring LocaleToWide(const char* text) {
   return wide;
 }
 
-// No mixer here: the answers of a machine whose recording line has no mute control.
-MicrophoneMute QueryMicrophoneMute(int32_t /*deviceIndex*/) { return {}; }
+namespace {
 
-bool SetMicrophoneMute(int32_t /*deviceIndex*/, bool /*mute*/) { return false; }
+// No mixer here: the answers of a machine whose recording line has no mute control.
+class NoMixer : public MicrophoneMixer {
+ public:
+  MicrophoneMute Query(int32_t /*deviceIndex*/) override { return {}; }
+  bool Set(int32_t /*deviceIndex*/, bool /*mute*/) override { return false; }
+};
+
+}  // namespace
+
+MicrophoneMixer& SystemMicrophoneMixer() {
+  static auto* mixer = new NoMixer();  // never destroyed: device wrappers outlive statics
+  return *mixer;
+}
 
 }  // namespace corvel_client::os

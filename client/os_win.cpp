@@ -102,33 +102,41 @@ MIXERCONTROLDETAILS OneBoolean(const MIXERCONTROLW& control, MIXERCONTROLDETAILS
   return details;
 }
 
+class WaveInMixer : public MicrophoneMixer {
+ public:
+  MicrophoneMute Query(int32_t deviceIndex) override {
+    UniqueMixer mixer;
+    MIXERCONTROLW control{};
+    MicrophoneMute result;
+    if (!FindMuteControl(deviceIndex, mixer, control)) return result;
+    result.controlFound = true;
+    MIXERCONTROLDETAILS_BOOLEAN value{};
+    value.fValue = 0;
+    MIXERCONTROLDETAILS details = OneBoolean(control, value);
+    mixerGetControlDetailsW(reinterpret_cast<HMIXEROBJ>(mixer.get()), &details,
+                            MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
+    result.muted = value.fValue == 1;
+    return result;
+  }
+
+  bool Set(int32_t deviceIndex, bool mute) override {
+    UniqueMixer mixer;
+    MIXERCONTROLW control{};
+    if (!FindMuteControl(deviceIndex, mixer, control)) return false;
+    MIXERCONTROLDETAILS_BOOLEAN value{};
+    value.fValue = mute ? 1 : 0;
+    MIXERCONTROLDETAILS details = OneBoolean(control, value);
+    mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(mixer.get()), &details,
+                           MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
+    return true;
+  }
+};
+
 }  // namespace
 
-MicrophoneMute QueryMicrophoneMute(int32_t deviceIndex) {
-  UniqueMixer mixer;
-  MIXERCONTROLW control{};
-  MicrophoneMute result;
-  if (!FindMuteControl(deviceIndex, mixer, control)) return result;
-  result.controlFound = true;
-  MIXERCONTROLDETAILS_BOOLEAN value{};
-  value.fValue = 0;
-  MIXERCONTROLDETAILS details = OneBoolean(control, value);
-  mixerGetControlDetailsW(reinterpret_cast<HMIXEROBJ>(mixer.get()), &details,
-                          MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
-  result.muted = value.fValue == 1;
-  return result;
-}
-
-bool SetMicrophoneMute(int32_t deviceIndex, bool mute) {
-  UniqueMixer mixer;
-  MIXERCONTROLW control{};
-  if (!FindMuteControl(deviceIndex, mixer, control)) return false;
-  MIXERCONTROLDETAILS_BOOLEAN value{};
-  value.fValue = mute ? 1 : 0;
-  MIXERCONTROLDETAILS details = OneBoolean(control, value);
-  mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(mixer.get()), &details,
-                         MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
-  return true;
+MicrophoneMixer& SystemMicrophoneMixer() {
+  static auto* mixer = new WaveInMixer();  // never destroyed: device wrappers outlive statics
+  return *mixer;
 }
 
 }  // namespace corvel_client::os

@@ -9,9 +9,8 @@ namespace {
 std::atomic<bool> g_started{false};
 thread_local bool t_quiet = false;  // the simulator's own use is not kv_client's: not journaled
 
-void Journal(const char* op) {
-  if (!t_quiet) kv_sim::Call(op, kv_sim::Args({}));
-}
+// Journals kv_client's call and returns its scripted code (0 unless scripted).
+int Journal(const char* op) { return t_quiet ? 0 : kv_sim::Call(op, kv_sim::Args({})).code; }
 }  // namespace
 
 AudioLoopback* AudioLoopback::GetInstance() {
@@ -25,8 +24,9 @@ bool AudioLoopback::IsStarted() {
   return g_started;
 }
 
+// A scripted negative code makes the capture fail to start.
 bool AudioLoopback::Start() {
-  Journal("AudioLoopback.Start");
+  if (Journal("AudioLoopback.Start") < 0) return false;
   g_started = true;
   return true;
 }

@@ -12,11 +12,10 @@ Json ParseJson(const std::string& text) { return Json(cJSON_Parse(text.c_str()))
 
 std::string PrintJson(const cJSON* item) {
   if (item == nullptr) return "null";
-  char* text = cJSON_PrintUnformatted(item);
+  // Owned at once: building the string may throw (tests that fail allocations on purpose).
+  const std::unique_ptr<char, decltype(&cJSON_free)> text(cJSON_PrintUnformatted(item), cJSON_free);
   if (text == nullptr) return "null";
-  std::string out(text);
-  cJSON_free(text);
-  return out;
+  return std::string(text.get());
 }
 
 int64_t AsInt64(const cJSON* item, int64_t fallback) {

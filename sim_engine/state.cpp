@@ -124,9 +124,10 @@ void FillDeviceName(const std::string& name, char (&buffer)[1024]) {
 }
 
 void State::Record(const char* op, cJSON* args, const char* device) {
+  Json owned(args != nullptr ? args : cJSON_CreateArray());  // freed even when recording throws
   Json entry(cJSON_CreateObject());
   Put(entry.get(), "op", MakeString(op));
-  Put(entry.get(), "args", args != nullptr ? args : cJSON_CreateArray());
+  Put(entry.get(), "args", owned.release());
   if (device != nullptr) Put(entry.get(), "device", MakeString(device));
   std::string text = PrintJson(entry.get());
   std::lock_guard<std::mutex> lock(mutex_);

@@ -163,12 +163,12 @@ void CloseAudioCompressor(DeviceEngine&, CorvelDeviceEngine& d, MessageFromCpp& 
 
 // The two system-mute commands work through the mixer and need no device interface.
 void IsSysMicrophoneMute(DeviceEngine& w, MessageFromCpp& m) {
-  const os::MicrophoneMute mute = os::QueryMicrophoneMute(w.recordingDeviceIndex());
+  const os::MicrophoneMute mute = w.mixer().Query(w.recordingDeviceIndex());
   WriteResultCode(m, 0);
   AppendResultBool(m, mute.controlFound && mute.muted);
 }
 void SetSysMicrophoneMute(DeviceEngine& w, MessageFromCpp& m) {
-  const bool found = os::SetMicrophoneMute(w.recordingDeviceIndex(), ArgBool(m, 0));
+  const bool found = w.mixer().Set(w.recordingDeviceIndex(), ArgBool(m, 0));
   WriteResultCode(m, found ? 1 : 0);
 }
 
@@ -191,15 +191,17 @@ bool RunDeviceCommand(DeviceEngine& device, MessageFromCpp& message) {
   if (!cJSON_IsString(message.name)) return false;
   const int method = FindMethod(message.name->valuestring, CommandTable::kEngine);
   if (method < 0) return false;
-  if (method == kIsSysMicrophoneMute) {
-    IsSysMicrophoneMute(device, message);
-  } else if (method == kSetSysMicrophoneMute) {
-    SetSysMicrophoneMute(device, message);
-  } else if (device.device() == nullptr) {
-    WriteResultCode(message, -1);
-  } else {
-    kHandlers[method](device, *device.device(), message);
-  }
+  RunContained(message, /*answers=*/true, [&] {
+    if (method == kIsSysMicrophoneMute) {
+      IsSysMicrophoneMute(device, message);
+    } else if (method == kSetSysMicrophoneMute) {
+      SetSysMicrophoneMute(device, message);
+    } else if (device.device() == nullptr) {
+      WriteResultCode(message, -1);
+    } else {
+      kHandlers[method](device, *device.device(), message);
+    }
+  });
   return true;
 }
 

@@ -1,10 +1,15 @@
 #include "engine/device_engine.h"
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "failing_allocator.h"
+#include "kv/sim_engine.h"
+#include "method_names.h"
 
 namespace {
 
@@ -177,11 +182,152 @@ TEST(DeviceCommands, RecordingDeviceIndexIsKept) {
   EXPECT_EQ(fake.calls.back(), "SetRecordingDevice(3)");
 }
 
-// A machine without a mute control: the query answers 0 and false, the set answers 0.
+std::string SimControl(const std::string& request) {
+  char* reply = kv_sim_control(request.c_str());
+  std::string text = reply != nullptr ? reply : "";
+  kv_sim_free(reply);
+  return text;
+}
+
+// The engine calls since the last journal request, as "Op[arguments]".
+void TakeJournal(std::vector<std::string>& calls) {
+  cJSON* reply = cJSON_Parse(SimControl(R"({"sim":"journal"})").c_str());
+  const cJSON* entry = nullptr;
+  cJSON_ArrayForEach(entry, cJSON_GetObjectItemCaseSensitive(reply, "journal")) {
+    char* args = cJSON_PrintUnformatted(cJSON_GetObjectItemCaseSensitive(entry, "args"));
+    calls.push_back(std::string(cJSON_GetObjectItemCaseSensitive(entry, "op")->valuestring) + args);
+    cJSON_free(args);
+  }
+  cJSON_Delete(reply);
+}
+
+// A mixer whose recording line has a mute control (unless `control` is false); notes each use
+// with the device index it was given.
+class FakeMixer : public corvel_client::os::MicrophoneMixer {
+ public:
+  explicit FakeMixer(std::vector<std::string>& calls) : calls_(calls) {}
+  corvel_client::os::MicrophoneMute Query(int32_t index) override {
+    calls_.push_back("Mixer.Query[" + std::to_string(index) + "]");
+    return {control, control && muted};
+  }
+  bool Set(int32_t index, bool mute) override {
+    calls_.push_back("Mixer.Set[" + std::to_string(index) + (mute ? ",true]" : ",false]"));
+    if (control) muted = mute;
+    return control;
+  }
+  bool control = true;
+  bool muted = false;
+
+ private:
+  std::vector<std::string>& calls_;
+};
+
+struct DeviceCase {
+  const char* method;
+  const char* args;
+  std::vector<std::string> sim;    // control lines before the command
+  std::vector<std::string> calls;  // engine operations (and mixer uses) it must reach, in order
+  const char* result;
+};
+
+// Catches a command that reaches the wrong operation, drops or mangles its argument, or reports
+// the wrong code: every "engine." command, in table order, against the simulated engine's device
+// and a mixer with a mute control. The recording list answers with its last describe call's code
+// (here once a device the count promised cannot be described), the video list with its count
+// call's; the capture's start is not reported; both system mute commands use the index that
+// "setRecordingDevice" stored.
+TEST(DeviceCommands, EachCommandReachesItsOperation) {
+  const std::string reply = R"({"sim":"reply","op":"Device.)";
+  const std::string loopback = R"({"sim":"reply","op":"AudioLoopback.)";
+  const std::string mics = R"({"sim":"devices","recording":["Mic A","Mic B"]})";
+  const DeviceCase cases[] = {
+      {"getMicrophoneLevel", "[false]", {reply + R"(GetMicrophoneLevel","out":7})"},
+       {"Device.GetMicrophoneLevel[]"}, "2 [0,7]"},
+      {"getMicrophoneLevel", "[true]", {reply + R"(GetMicrophoneTestLevel","out":8})"},
+       {"Device.GetMicrophoneTestLevel[]"}, "2 [0,8]"},
+      {"setMicrophoneVolume", "[200.9]", {reply + R"(SetMicrophoneVolume","code":3})"},
+       {"Device.SetMicrophoneVolume[200]"}, "1 [3]"},
+      {"getMicrophoneVolume", "[]", {reply + R"(GetMicrophoneVolume","out":51})"},
+       {"Device.GetMicrophoneVolume[]"}, "2 [0,0.20000000298023224]"},
+      {"muteMicrophone", "[]", {}, {"Device.MuteMicrophone[true]"}, "1 [0]"},
+      {"unMuteMicrophone", "[]", {reply + R"(MuteMicrophone","code":4})"},
+       {"Device.MuteMicrophone[false]"}, "1 [4]"},
+      {"mixMicrophone", "[]", {}, {"AudioLoopback.GetInstance[]", "AudioLoopback.Start[]"},
+       "1 [0]"},
+      {"mixMicrophone", "[]", {loopback + R"(Start","code":-1})"},
+       {"AudioLoopback.GetInstance[]", "AudioLoopback.Start[]"}, "1 [0]"},
+      {"unMixMicrophone", "[]", {}, {"AudioLoopback.GetInstance[]", "AudioLoopback.Stop[]"},
+       "1 [0]"},
+      {"isMicrophoneMute", "[]", {reply + R"(IsMicrophoneMute","out":true})"},
+       {"Device.IsMicrophoneMute[]"}, "2 [0,true]"},
+      {"startMicrophoneTest", "[]", {}, {"Device.StartMicrophoneTest[]"}, "1 [0]"},
+      {"endMicrophoneTest", "[]", {reply + R"(EndMicrophoneTest","code":-5})"},
+       {"Device.EndMicrophoneTest[]"}, "1 [-5]"},
+      {"setSpeakerVolume", "[127.9]", {}, {"Device.SetSpeakerVolume[127]"}, "1 [0]"},
+      {"getSpeakerVolume", "[]", {reply + R"(GetSpeakerVolume","out":255})"},
+       {"Device.GetSpeakerVolume[]"}, "2 [0,1]"},
+      {"muteSpeaker", "[]", {}, {"Device.MuteSpeaker[true]"}, "1 [0]"},
+      {"unMuteSpeaker", "[]", {}, {"Device.MuteSpeaker[false]"}, "1 [0]"},
+      {"isSpeakerMute", "[]", {reply + R"(IsSpeakerMute","code":2})"},
+       {"Device.IsSpeakerMute[]"}, "2 [2,false]"},
+      {"getRecordingDevices", "[]", {mics, reply + R"(GetRecordingDeviceCount","code":6})"},
+       {"Device.GetRecordingDeviceCount[]", "Device.GetRecordingDeviceName[0]",
+        "Device.GetRecordingDeviceName[1]"},
+       R"(2 [0,["Mic A","Mic B"]])"},
+      {"getRecordingDevices", "[]", {mics, reply + R"(GetRecordingDeviceCount","out":3})"},
+       {"Device.GetRecordingDeviceCount[]", "Device.GetRecordingDeviceName[0]",
+        "Device.GetRecordingDeviceName[1]", "Device.GetRecordingDeviceName[2]"},
+       "1 [-1]"},
+      {"setRecordingDevice", "[3.9]", {}, {"Device.SetRecordingDevice[3]"}, "1 [0]"},
+      {"isSysMicrophoneMute", "[]", {}, {"Mixer.Query[3]"}, "2 [0,false]"},
+      {"setSysMicrophoneMute", "[true]", {}, {"Mixer.Set[3,true]"}, "1 [1]"},
+      {"isSysMicrophoneMute", "[]", {}, {"Mixer.Query[3]"}, "2 [0,true]"},
+      {"getVideoCaptureDevices", "[]",
+       {R"({"sim":"devices","video":["Cam A","Cam B"]})",
+        reply + R"(GetVideoCaptureDeviceCount","code":2,"out":3})"},
+       {"Device.GetVideoCaptureDeviceCount[]", "Device.GetVideoCaptureDeviceName[0]",
+        "Device.GetVideoCaptureDeviceName[1]", "Device.GetVideoCaptureDeviceName[2]"},
+       R"(2 [2,["Cam A","Cam B","Cam B"]])"},  // the buffer keeps a name nothing overwrote
+      {"setVideoCaptureDevice", "[1]", {}, {"Device.SetVideoCaptureDevice[1]"}, "1 [0]"},
+      {"openVideoPreview", "[]", {}, {"Device.OpenVideoPreview[]"}, "1 [0]"},
+      {"closeVideoPreview", "[]", {}, {"Device.CloseVideoPreview[]"}, "1 [0]"},
+      {"openAudioCompressor", "[2.5]", {}, {"Device.OpenAudioCompressor[2]"}, "1 [0]"},
+      {"closeAudioCompressor", "[]", {}, {"Device.CloseAudioCompressor[]"}, "1 [0]"},
+  };
+  SimControl(R"({"sim":"reset"})");
+  corvel::CorvelEngine* engine = corvel::CorvelEngine::Create();
+  ASSERT_NE(engine, nullptr);
+  std::vector<std::string> calls;
+  FakeMixer mixer(calls);
+  DeviceEngine device(corvel::CorvelLiveEngine::GetDeviceInterface(engine), mixer);
+  ASSERT_NE(device.device(), nullptr);
+  std::set<std::string> covered;
+  for (const DeviceCase& c : cases) {
+    SimControl(R"({"sim":"reset"})");
+    for (const std::string& line : c.sim) ASSERT_EQ(SimControl(line), "") << line;
+    calls.clear();
+    const std::string name = std::string("engine.") + c.method;
+    EXPECT_EQ(RunCommand(device, name.c_str(), c.args), c.result) << c.method;
+    TakeJournal(calls);
+    EXPECT_EQ(calls, c.calls) << c.method;
+    covered.insert(c.method);
+  }
+  EXPECT_EQ(covered.size(), static_cast<size_t>(
+                                corvel_client::MethodCount(corvel_client::CommandTable::kEngine)));
+  corvel::CorvelEngine::Delete(engine);
+  SimControl(R"({"sim":"reset"})");
+}
+
+// A machine without a mute control: the query answers 0 and false, the set answers 0; neither
+// needs the device interface.
 TEST(DeviceCommands, SystemMuteWithoutMixerControl) {
-  DeviceEngine device(nullptr);
+  std::vector<std::string> calls;
+  FakeMixer mixer(calls);
+  mixer.control = false;
+  DeviceEngine device(nullptr, mixer);
   EXPECT_EQ(RunCommand(device, "engine.isSysMicrophoneMute"), "2 [0,false]");
   EXPECT_EQ(RunCommand(device, "engine.setSysMicrophoneMute", "[true]"), "1 [0]");
+  EXPECT_EQ(calls, (std::vector<std::string>{"Mixer.Query[0]", "Mixer.Set[0,true]"}));
 }
 
 // Without a device interface every other command answers -1 without output.
@@ -205,6 +351,26 @@ TEST(DeviceCommands, ForeignCommandsAreNotHandled) {
   RunCommand(device, "engine.openVideoPreview", "[]", &handled);
   EXPECT_TRUE(handled);
   EXPECT_TRUE(fake.calls.size() == 1 && fake.calls[0] == "OpenVideoPreview");
+}
+
+// Catches an allocation failure escaping the device table to the host: wherever it strikes, the
+// command answers -1 alone, as a device without its interface does.
+TEST(DeviceCommands, AllocationFailureAnswersMinusOne) {
+  FakeDevice fake;
+  fake.count = 2;
+  fake.names = {"Mic A", "Mic B"};
+  DeviceEngine device(&fake);
+  auto message = corvel::CreateMessage("engine.getRecordingDevices");
+  corvel_client::testing::ForEachAllocationFailure(
+      [&] { RunDeviceCommand(device, *message); },
+      [&](bool failed, bool escaped) {
+        EXPECT_FALSE(escaped);
+        char* text = cJSON_PrintUnformatted(message->result);
+        EXPECT_EQ(std::to_string(message->resultCount) + " " + text,
+                  failed ? "1 [-1]" : R"(2 [0,["Mic A","Mic B"]])");
+        cJSON_free(text);
+        message = corvel::CreateMessage("engine.getRecordingDevices");
+      });
 }
 
 }  // namespace

@@ -591,10 +591,15 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
   // is then refused.
   if (buffer->width.load(std::memory_order_relaxed) != width ||
       buffer->height.load(std::memory_order_relaxed) != height) {
-    // A notice that could not be sent is tried again with the next frame.
-    const bool sent = SendSizeNotice(run, stream, width, height);
-    buffer->width.store(sent ? width : 0, std::memory_order_relaxed);
-    buffer->height.store(sent ? height : 0, std::memory_order_relaxed);
+    // Stored before the notice is sent: a room report that clears the sizes meanwhile, on another
+    // engine thread, then stays in force and the next frame announces itself again.
+    buffer->width.store(width, std::memory_order_relaxed);
+    buffer->height.store(height, std::memory_order_relaxed);
+    if (!SendSizeNotice(run, stream, width, height)) {
+      // Not sent: the next frame tries again.
+      buffer->width.store(0, std::memory_order_relaxed);
+      buffer->height.store(0, std::memory_order_relaxed);
+    }
   }
   if (buffer->capacity < total) {
     os::DebugPrint(L"video size too large, buffer size=%d, need size=%d\n", buffer->capacity,

@@ -4,6 +4,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -393,6 +394,26 @@ TEST_F(EngineCallbackTest, RoomInfoMakesEveryStreamAnnounceItsSizeAgain) {
   EXPECT_EQ(host.Scripts(), (std::vector<std::string>{
                                 "OnVideoSizeChange(0,64,48);", "OnVideoSizeChange(1000,64,48);",
                                 "OnVideoSizeChange(0,64,48);", "OnVideoSizeChange(1000,64,48);"}));
+}
+
+// Catches the size stored after its notice: a room report that lands while the notice goes out
+// (from another engine thread in the product; here from inside the host) must not be undone, or
+// the stream's next frame would not announce itself again.
+TEST_F(EngineCallbackTest, RoomReportDuringSizeNoticeIsKept) {
+  struct ReportingHost : RecordingHost {
+    void AsyncRunScript(char* script) override {
+      RecordingHost::AsyncRunScript(script);
+      if (report != nullptr) std::exchange(report, nullptr)->OnRoomInfo(corvel::RoomInfo{});
+    }
+    EngineCallback* report = nullptr;
+  } reporting;
+  reporting.report = &callback;
+  callback.SetAsyncRun(&reporting);
+  const Frame frame(64, 48);
+  ASSERT_EQ(frame.Send(callback, 0), 0);
+  ASSERT_EQ(frame.Send(callback, 0), 0);
+  EXPECT_EQ(reporting.Scripts(), (std::vector<std::string>{"OnVideoSizeChange(0,64,48);",
+                                                           "OnVideoSizeChange(0,64,48);"}));
 }
 
 // Catches odd sizes copied with a wrong plane layout or announced with a wrong total.

@@ -11,6 +11,7 @@ namespace {
 
 EngineHolder* g_holder = nullptr;
 int32_t g_use_count = 0;
+corvel_client_win::JavaScriptAsyncRunBase* g_event_host = nullptr;
 
 class OsLogFolderSystem : public LogFolderSystem {
  public:
@@ -32,6 +33,7 @@ int StartEngine(EngineHolder& holder) {
   holder.engine = corvel::CorvelEngine::Create();
   if (holder.engine == nullptr) return -1;
   holder.callback = new EngineCallback();
+  holder.callback->SetAsyncRun(g_event_host);
   int code = holder.engine->SetCallback(holder.callback);
   if (code < 0) {
     DestroyEngine(holder);
@@ -72,6 +74,11 @@ void ReleaseEngine() {
   delete g_holder;
   g_holder = nullptr;
   g_use_count = 0;
+}
+
+void SetEventHost(corvel_client_win::JavaScriptAsyncRunBase* run) {
+  g_event_host = run;
+  if (g_holder != nullptr && g_holder->callback != nullptr) g_holder->callback->SetAsyncRun(run);
 }
 
 std::wstring BuildLogFolder(LogFolderSystem& system) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kv/engine.h"
+#include "kv/kv_client.h"
 
 namespace corvel_client {
 
@@ -21,6 +22,11 @@ EngineHolder* AcquireEngine();
 
 // Gives back one use; the last one destroys the callback and the engine.
 void ReleaseEngine();
+
+// Where the engine's events go: the host's posting object, handed over by the offline-play start
+// (null: nowhere). Given to the current callback and kept for every callback created later, so
+// that an engine created again after a failed start still posts its events.
+void SetEventHost(corvel_client_win::JavaScriptAsyncRunBase* run);
 
 // The answers of the file system that the log folder depends on.
 class LogFolderSystem {

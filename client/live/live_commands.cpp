@@ -179,7 +179,7 @@ bool RunLiveCommand(Live* live, MessageFromCpp& message) {
     WriteResultCode(message, -1);
     return true;
   }
-  kHandlers[method](*live, message);
+  RunContained(message, /*answers=*/true, [&] { kHandlers[method](*live, message); });
   return true;
 }
 

@@ -2,26 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <limits>
 
 #include <json/json.h>
 
+#include "json_reader.h"
+
 namespace corvel_client {
 namespace {
-
-// Parses `text` into `root`. False for null text, text JsonCpp rejects, and text that makes the
-// reader throw (nesting beyond its stack limit): all of them are "does not parse".
-bool ParseJson(const char* text, Json::Value& root) {
-  if (text == nullptr) return false;
-  try {
-    Json::Reader reader;
-    return reader.parse(text, text + std::strlen(text), root, /*collectComments=*/false);
-  } catch (const std::exception&) {
-    root = Json::Value();
-    return false;
-  }
-}
 
 // The member `key` of `object`, or null when `object` is not an object or has no such member.
 // (JsonCpp's own lookups throw on arrays and scalars.)
@@ -123,7 +111,7 @@ void ReadConfig(const Json::Value& root, corvel::EnterRoomConfig& config) {
 corvel::EnterRoomConfig ParseEnterRoomConfig(const char* text) {
   corvel::EnterRoomConfig config;  // every field zero or empty
   Json::Value root;
-  if (ParseJson(text, root)) ReadConfig(root, config);
+  if (ParseJsonText(text, root)) ReadConfig(root, config);
   config.flag0 = true;
   config.flag1 = true;
   return config;
@@ -132,7 +120,7 @@ corvel::EnterRoomConfig ParseEnterRoomConfig(const char* text) {
 QuestionArgs ParseAddQuestion(const char* text) {
   QuestionArgs args;
   Json::Value root;
-  if (!ParseJson(text, root)) return args;
+  if (!ParseJsonText(text, root)) return args;
   args.type = ToInt(Member(&root, "type"), 0);
   args.optionNum = ToInt(Member(&root, "optionNum"), 0);
   CopyOptions(Member(&root, "correctOptions"), args);
@@ -142,7 +130,7 @@ QuestionArgs ParseAddQuestion(const char* text) {
 QuestionArgs ParseMyAnswer(const char* text) {
   QuestionArgs args;
   Json::Value root;
-  if (!ParseJson(text, root)) return args;
+  if (!ParseJsonText(text, root)) return args;
   args.type = ToInt(Member(&root, "questionId"), 0);
   CopyOptions(Member(&root, "selectedOptions"), args);
   return args;

@@ -1,6 +1,7 @@
-// The structured arguments of the "live." commands, read from their JSON texts. Nothing here
-// throws: text JsonCpp cannot parse (or that makes its reader throw) is treated as not parsed, and
-// a value of a type JsonCpp cannot convert to the one a key needs takes the key's default.
+// The structured arguments of the "live." commands, read from their JSON texts. Only running out
+// of memory throws (std::bad_alloc, for the command to answer as failed): text the reader cannot
+// parse (or that makes it throw) is treated as not parsed, and a value of a type JsonCpp cannot
+// convert to the one a key needs takes the key's default.
 #pragma once
 
 #include <cstddef>

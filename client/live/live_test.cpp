@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/recording_host.h"
+#include "failing_allocator.h"
 #include "kv/sim_engine.h"
 #include "live/live_delegate.h"
+#include "offline_play/offline_play_delegate.h"
 
 namespace {
 
@@ -514,6 +517,49 @@ TEST_F(LiveCommands, RoomWithoutDeviceInterface) {
   EXPECT_EQ(Run("engine.muteSpeaker"), "1 [-1]");
   EXPECT_EQ(Run("live.quitRoom"), "1 [0]");
   EXPECT_EQ(New(), Calls{"Live.QuitRoom[]"});
+}
+
+// Catches a failed offline-play start that leaves the live class deaf: the start hands the host
+// to the engine's callback and then, failing, gives the engine back; the live delegate's new
+// engine must still post its events to that host. Also when the offline start found no engine.
+TEST_F(LiveCommands, LiveEventsReachTheHostAfterAFailedOfflineStart) {
+  static corvel_client::testing::RecordingHost host;  // the host outlives every engine
+  for (const char* failure :
+       {"Engine.Create", "OfflinePlay.GetInterface", "OfflinePlay.SetStorageCallback"}) {
+    delegate_.reset();  // no engine left: the offline start creates it
+    SimControl(R"({"sim":"reset"})");
+    host.Clear();
+    Reply(failure, -5);
+    {
+      corvel_client_offline_play_handler::ProcessMessageDelegate offline(&host);
+      ASSERT_EQ(offline.offlinePlay(), nullptr) << failure;
+    }
+    Reply(failure, 0);
+    ASSERT_NE(Delegate().live(), nullptr) << failure;
+    SimControl(R"({"sim":"emit","event":"OnUserQuitRoom","args":[5,0]})");
+    EXPECT_EQ(host.Events(), std::vector<std::string>{"userQuitRoom|i:5"}) << failure;
+  }
+  corvel_client::SetEventHost(nullptr);  // later tests' engines post nowhere, as before
+}
+
+// Catches an allocation failure escaping the live table to the host: wherever it strikes (the
+// configuration, the kept room, the device wrapper), the command answers -1 alone, as the table
+// does without its interface, and entering again afterwards works.
+TEST_F(LiveCommands, AllocationFailureAnswersMinusOne) {
+  balanced_ = false;  // the engine's own journal loses calls whose recording could not allocate
+  Delegate();
+  const std::string config = TextArg(R"({"id":12,"appVersion":"4.1.0.7","sess":"s",
+      "server":{"roomServer":{"host":"room.example"},"mediaServerList":[{"host":"m"}]}})");
+  auto message = Message("live.enterRoom", config);
+  corvel_client::testing::ForEachAllocationFailure(
+      [&] { Delegate().OnMessage(message); },
+      [&](bool failed, bool escaped) {
+        EXPECT_FALSE(escaped);
+        EXPECT_EQ(Outcome(*message), failed ? "1 [-1]" : "1 [0]");
+        message = Message("live.enterRoom", config);
+      });
+  EXPECT_EQ(Delegate().live()->room().roomId, 12);
+  EXPECT_NE(Delegate().live()->deviceEngine(), nullptr);
 }
 
 }  // namespace

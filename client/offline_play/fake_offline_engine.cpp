@@ -18,7 +18,7 @@ void Release() {
   --g_world->acquired;
 }
 
-void Connect(EngineHolder&, corvel_client_win::JavaScriptAsyncRunBase* run) {
+void Connect(corvel_client_win::JavaScriptAsyncRunBase* run) {
   g_world->journal.push_back("SetAsyncRun");
   g_world->connectedRun = run;
 }

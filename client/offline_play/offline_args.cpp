@@ -2,9 +2,10 @@
 
 #include <json/json.h>
 
+#include "json_reader.h"
+
 #include <cstring>
 #include <exception>
-#include <memory>
 
 namespace corvel_client {
 namespace {
@@ -27,13 +28,6 @@ std::string ReadText(const Json::Value& root, const char* key, const char* fallb
   if (!root.isMember(key)) return fallback;
   const Json::Value& value = root[key];
   return value.isConvertibleTo(Json::stringValue) ? value.asString() : std::string(fallback);
-}
-
-bool ParseRoot(const char* text, Json::Value& root) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  std::string errors;
-  return reader->parse(text, text + std::strlen(text), &root, &errors);
 }
 
 struct ProgramEntry {
@@ -65,7 +59,7 @@ bool ParseOfflineConfig(const char* text, corvel::EnterRoomConfig& config) {
   if (text == nullptr) return false;
   try {
     Json::Value root;
-    if (!ParseRoot(text, root)) return false;
+    if (!ParseJsonText(text, root)) return false;
     if (!root.isObject() && !root.isNull()) return false;
     config = corvel::EnterRoomConfig();
     config.roomId = ReadInt(root, "id", 0);

@@ -74,6 +74,10 @@ TEST(ParseOfflineConfig, RefusesBadText) {
   EXPECT_FALSE(ParseOfflineConfig("{\"id\":", config));
   EXPECT_FALSE(ParseOfflineConfig("[1,2]", config));
   EXPECT_FALSE(ParseOfflineConfig("3", config));
+  // What the live configuration's reader refuses too: trailing commas and a byte-order mark.
+  EXPECT_FALSE(ParseOfflineConfig(R"({"id":5,})", config));
+  EXPECT_FALSE(ParseOfflineConfig(R"({"id":[5,]})", config));
+  EXPECT_FALSE(ParseOfflineConfig("\xEF\xBB\xBF{\"id\":5}", config));
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
   EXPECT_FALSE(ParseOfflineConfig(deep.c_str(), config));
   const std::string deep_value = "{\"id\":" + deep + "}";

@@ -20,8 +20,10 @@ OfflinePlay::~OfflinePlay() { TearDown(); }
 
 int OfflinePlay::Start(corvel_client_win::JavaScriptAsyncRunBase* run) {
   holder_ = access_.acquire();
+  // Before the checks: a start that fails gives back an engine that the live part may create
+  // anew, and that one must still post to the host.
+  access_.connect(run);
   if (holder_ == nullptr) return -1;
-  access_.connect(*holder_, run);
   engine_ = holder_->engine;
   offline_ = access_.offlineInterface(engine_);
   storage_ = std::make_unique<StorageCallback>(run);

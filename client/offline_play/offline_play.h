@@ -19,8 +19,9 @@ namespace corvel_client {
 struct OfflineEngineAccess {
   EngineHolder* (*acquire)();  // AcquireEngine
   void (*release)();           // ReleaseEngine
-  // Hands the host's posting object to the holder's EngineCallback (SetAsyncRun).
-  void (*connect)(EngineHolder& holder, corvel_client_win::JavaScriptAsyncRunBase* run);
+  // Makes the host's posting object the destination of the engine's events (SetEventHost),
+  // whether or not an engine could be had.
+  void (*connect)(corvel_client_win::JavaScriptAsyncRunBase* run);
   corvel::CorvelOfflinePlayEngine* (*offlineInterface)(corvel::CorvelEngine* engine);
   corvel::CorvelDeviceEngine* (*deviceInterface)(corvel::CorvelEngine* engine);
 };
@@ -36,7 +37,7 @@ class OfflinePlay {
   OfflinePlay(const OfflinePlay&) = delete;
   OfflinePlay& operator=(const OfflinePlay&) = delete;
 
-  // Acquires the engine, connects its events to `run`, takes the offline-play interface and
+  // Acquires the engine, sends its events to `run`, takes the offline-play interface and
   // registers a new StorageCallback posting to `run`. -1 without an engine or interface, else the
   // registration's code when negative, else 0. After a failure the caller calls TearDown.
   int Start(corvel_client_win::JavaScriptAsyncRunBase* run);

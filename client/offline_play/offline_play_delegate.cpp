@@ -1,7 +1,6 @@
 #include "offline_play/offline_play_delegate.h"
 
 #include <cmath>
-#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
@@ -128,7 +127,7 @@ void SetStorageData(Context& c, MessageFromCpp& m) {
   LargeBlock block;
   double count_value = 0;
   // A text (or raw JSON) item's string field is cJSON's own text, not a block: it stays with the
-  // record, and no data is stored.
+  // record, and the answer carries no data.
   if (item != nullptr && !cJSON_IsString(item) && !cJSON_IsRaw(item)) {
     block.reset(item->valuestring);
     item->valuestring = nullptr;
@@ -137,7 +136,9 @@ void SetStorageData(Context& c, MessageFromCpp& m) {
   const int32_t count = corvel_client::TruncateToInt32(count_value);
   const std::string key = ArgString(m, 0);
   const int32_t status = StatusFromNumber(ArgNumber(m, 2));
-  if (c.play != nullptr && block != nullptr && count >= 0) {
+  // Without a usable block the key and status still go through, as an answer without data: the
+  // engine's wait for the key then ends at once instead of running out its time.
+  if (c.play != nullptr) {
     c.play->StoreData(key, reinterpret_cast<const uint8_t*>(block.get()), count, status);
   }
 }
@@ -149,6 +150,12 @@ const Handler kCommands[] = {
     RunProgram, SetStorageData,  RunProgram,
 };
 static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 13, "one handler per offline method");
+
+// Whether a failed `command` answers with a code; these four never write a result.
+bool AnswersWithCode(Handler command) {
+  return command != SetPlaySpeed && command != UploadRecFile && command != OpenFolder &&
+         command != SetStorageData;
+}
 
 class SystemShell : public Shell {
  public:
@@ -183,19 +190,17 @@ ProcessMessageDelegate::~ProcessMessageDelegate() = default;
 
 void ProcessMessageDelegate::OnMessage(std::shared_ptr<MessageFromCpp> message) {
   if (!message) return;
-  try {
-    if (play_ != nullptr && play_->deviceWrapper() != nullptr) {
-      corvel_client::RunDeviceCommand(*play_->deviceWrapper(), *message);
-    }
-    if (!cJSON_IsString(message->name) || message->name->valuestring == nullptr) return;
-    const int method = corvel_client::FindMethod(message->name->valuestring,
-                                                 corvel_client::CommandTable::kOfflinePlay);
-    if (method < 0) return;
-    Context context{play_.get(), *shell_};
-    kCommands[method](context, *message);
-  } catch (const std::exception&) {
-    // Only allocation can fail here; the command is dropped as events are.
+  if (play_ != nullptr && play_->deviceWrapper() != nullptr) {
+    corvel_client::RunDeviceCommand(*play_->deviceWrapper(), *message);
   }
+  if (!cJSON_IsString(message->name) || message->name->valuestring == nullptr) return;
+  const int method = corvel_client::FindMethod(message->name->valuestring,
+                                               corvel_client::CommandTable::kOfflinePlay);
+  if (method < 0) return;
+  Context context{play_.get(), *shell_};
+  const Handler command = kCommands[method];
+  corvel_client::RunContained(*message, AnswersWithCode(command),
+                              [&] { command(context, *message); });
 }
 
 void ProcessMessageDelegate::GetName(std::string& name) { name = name_; }

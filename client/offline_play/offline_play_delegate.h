@@ -39,8 +39,8 @@ class ProcessMessageDelegate : public corvel_client_win::MessageDelegate {
   ~ProcessMessageDelegate() override;
 
   // First offers the message to the "engine." table with the opened recording's device wrapper,
-  // then serves "offlinePlay." commands. Nothing escapes: a failure to allocate drops the rest
-  // of the command.
+  // then serves "offlinePlay." commands. Nothing escapes: a command that fails to allocate
+  // answers as a failed command (-1, or nothing for the commands that never answer).
   void OnMessage(std::shared_ptr<corvel_client_win::MessageFromCpp> message) override;
   void GetName(std::string& name) override;
 

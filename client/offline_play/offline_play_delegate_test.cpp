@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "failing_allocator.h"
 #include "offline_play/fake_offline_engine.h"
 #include "offline_play/recording_run.h"
 #include "os.h"
@@ -291,6 +292,32 @@ TEST_F(OfflinePlayDelegateTest, UnservedNames) {
   EXPECT_TRUE(world_.TakeJournal().empty());
 }
 
+// Catches an allocation failure that leaves a command without its answer: wherever it strikes,
+// a command that answers with a code answers -1, one that never answers writes nothing, and no
+// exception reaches the host.
+TEST_F(OfflinePlayDelegateTest, AllocationFailureAnswersAsAFailedCommand) {
+  Start();
+  const struct {
+    const char* name;
+    const char* args;
+    const char* done;
+  } commands[] = {
+      {"offlinePlay.openMedia", R"(["{\"id\":5,\"sess\":\"s\",\"appVersion\":\"4.1\"}"])", "1:[0]"},
+      {"offlinePlay.openFolder", R"([0,"bob"])", "untouched"},
+  };
+  for (const auto& command : commands) {
+    auto message = MakeMessage(command.name, command.args);
+    corvel_client::testing::ForEachAllocationFailure(
+        [&] { delegate_->OnMessage(message); },
+        [&](bool failed, bool escaped) {
+          EXPECT_FALSE(escaped) << command.name;
+          const bool answers = std::string(command.done) != "untouched";
+          EXPECT_EQ(Result(*message), failed && answers ? "1:[-1]" : command.done) << command.name;
+          message = MakeMessage(command.name, command.args);
+        });
+  }
+}
+
 // Builds the host's byte-block item: the string field points to a LargeMemoryMalloc block and
 // the number field holds the count.
 std::shared_ptr<MessageFromCpp> StorageMessage(const char* key, const char* bytes, double count,
@@ -323,22 +350,33 @@ TEST_F(OfflinePlayDelegateTest, SetStorageDataHandsBlockOnce) {
   EXPECT_EQ(std::string(out.begin(), out.end()), "abc");
 }
 
-// A null block or a negative count stores nothing (the block is still freed), so the engine
-// keeps waiting for a real answer.
-TEST_F(OfflinePlayDelegateTest, SetStorageDataRefusesBadBlocks) {
+// Catches an answer without a usable block being dropped: its key and status must still reach
+// the storage callback, so the engine's wait ends at once instead of after 10 seconds. No block, a
+// negative or zero count, or no data item at all is an empty answer and fails the fetch; a status
+// above 0 fails it too, and a pending status (-1) keeps the engine waiting.
+TEST_F(OfflinePlayDelegateTest, SetStorageDataWithoutUsableBlockStillAnswers) {
   Start();
-  std::vector<uint8_t> out;
-  world_.storage->GetStorageData("k", out);
-  delegate_->OnMessage(StorageMessage("k", nullptr, 3, 0));
-  delegate_->OnMessage(StorageMessage("k", "abc", -1, 0));
-  delegate_->OnMessage(MakeMessage("offlinePlay.setStorageData", R"(["k"])"));
-  out = {7};
-  EXPECT_EQ(world_.storage->GetStorageData("k", out), 0);
-  EXPECT_EQ(out, std::vector<uint8_t>{7});
-  EXPECT_EQ(run_.PostedCount(), 1u);
-  // A count of 0 with a block is an empty answer, which fails the fetch.
-  delegate_->OnMessage(StorageMessage("k", "abc", 0, 0));
-  EXPECT_EQ(world_.storage->GetStorageData("k", out), -1);
+  struct Case {
+    const char* what;
+    std::shared_ptr<MessageFromCpp> answer;
+    int fetch;
+  };
+  const Case cases[] = {
+      {"no block", StorageMessage("k", nullptr, 3, 0), -1},
+      {"negative count", StorageMessage("k", "abc", -1, 0), -1},
+      {"zero count", StorageMessage("k", "abc", 0, 0), -1},
+      {"no data item", MakeMessage("offlinePlay.setStorageData", R"(["k"])"), -1},
+      {"failed status", StorageMessage("k", nullptr, 0, 2), -1},
+      {"pending status", StorageMessage("k", nullptr, 0, -1), 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out;
+    world_.storage->GetStorageData("k", out);  // asks the scripts
+    delegate_->OnMessage(c.answer);
+    EXPECT_EQ(world_.storage->GetStorageData("k", out), c.fetch) << c.what;
+    EXPECT_TRUE(out.empty()) << c.what;
+    world_.storage->GetStorageData("other", out);  // a new key: back to a fresh request
+  }
 }
 
 // Catches a text argument in the block's place being taken as a block: its text belongs to cJSON,
@@ -350,9 +388,7 @@ TEST_F(OfflinePlayDelegateTest, SetStorageDataLeavesTextArgumentToItsRecord) {
   auto message = MakeMessage("offlinePlay.setStorageData", R"(["k","abc",0])");
   delegate_->OnMessage(message);
   EXPECT_STREQ(cJSON_GetArrayItem(message->args, 1)->valuestring, "abc");
-  out = {7};
-  EXPECT_EQ(world_.storage->GetStorageData("k", out), 0);  // still waiting for a real answer
-  EXPECT_EQ(out, std::vector<uint8_t>{7});
+  EXPECT_EQ(world_.storage->GetStorageData("k", out), -1);  // an answer without data
 }
 
 // With the start failed, "setStorageData" only frees the block.
