@@ -75,7 +75,7 @@ const char* ReadsAs(ArgKind kind) {
     case ArgKind::kPoints:
       return "the stroke has no points";
     case ArgKind::kBlock:
-      return "nothing is stored and the engine's fetch of this key fails after 10 s";
+      return "the key and status go to the engine with no data (status 0 fails its fetch at once)";
   }
   return "";
 }

@@ -106,8 +106,9 @@ answer.
   with `offlinePlay.setStorageData(key, block, status)`; on the console the block is
   `{"$bytes":"<base64>"}`. Status 0 (or negative) with data delivers it; status 0 with an empty
   block fails the fetch; a positive status fails the next fetch, whatever its key; a negative
-  status with an empty block means "not yet", and the engine keeps asking. A text in place of the
-  block stores nothing. A fetch without an answer fails after 10 s (`OnMediaDataReady` with -1 in
+  status with an empty block means "not yet", and the engine keeps asking. A text or nothing in
+  place of the block passes the key and status with no data: status 0 then fails the fetch at
+  once. A fetch without an answer fails after 10 s (`OnMediaDataReady` with -1 in
   the simulated classroom). An answer for another key than the one asked for is dropped and the
   key is asked for again.
 - **After leaving a room** (`live.quitRoom`) the device commands answer nothing again,
