@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace {
 
 class NamedDelegate : public corvel_client_win::MessageDelegate {
@@ -29,6 +33,23 @@ TEST(DelegateRegistry, KeepsFirstInsertionOrderAndReplaces) {
   EXPECT_EQ(registry.Find("Live."), nullptr);
   EXPECT_EQ(registry.Find("live"), nullptr);
   EXPECT_EQ(registry.Find(""), nullptr);
+}
+
+// Prefixes that share their hash (same length, first and last byte) and a table that has grown
+// several times: every prefix stays reachable and the order stays that of insertion.
+TEST(DelegateRegistry, FindsEveryPrefixAfterGrowingWithCollisions) {
+  corvel_client_win::DelegateRegistry registry;
+  std::vector<std::unique_ptr<NamedDelegate>> delegates;
+  for (int i = 0; i < 40; ++i) {
+    delegates.push_back(std::make_unique<NamedDelegate>("d"));
+    registry.Insert("p" + std::to_string(i) + ".", delegates.back().get());
+  }
+  ASSERT_EQ(registry.Ordered().size(), 40u);
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(registry.Find("p" + std::to_string(i) + "."), delegates[i].get()) << i;
+    EXPECT_EQ(registry.Ordered()[i].second, delegates[i].get()) << i;
+  }
+  EXPECT_EQ(registry.Find("p40."), nullptr);
 }
 
 }  // namespace

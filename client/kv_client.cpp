@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bridge.h"
@@ -58,16 +59,23 @@ void DeleteMessage(MessageFromCpp* message) {
 
 void RouteMessage(const DelegateRegistry& registry, std::shared_ptr<MessageFromCpp> message) {
   if (!message) return;
-  // Only a string item names a command; anything else reaches no delegate.
-  if (!cJSON_IsString(message->name) || message->name->valuestring == nullptr) return;
-  const char* name = message->name->valuestring;
-  const char* dot = std::strchr(name, '.');
-  if (dot == nullptr) return;  // no prefix: no delegate
-  const std::string prefix(name, dot + 1);
+  // Only a string item names a command; anything else reaches no delegate. (cJSON keeps the kind
+  // in the low byte of `type`.)
+  const cJSON* item = message->name;
+  if (item == nullptr || (item->type & 0xFF) != cJSON_String || item->valuestring == nullptr) {
+    return;
+  }
+  // The prefix is a view of the name, found by an inline scan: routing builds no string and calls
+  // nothing before the delegate.
+  const char* name = item->valuestring;
+  const char* dot = name;
+  while (*dot != '.') {
+    if (*dot == '\0') return;  // no prefix: no delegate
+    ++dot;
+  }
+  const std::string_view prefix(name, static_cast<size_t>(dot - name) + 1);
 
-  static const char kEnginePrefix[] = "engine.";
-  if (prefix.size() == sizeof(kEnginePrefix) - 1 &&
-      std::memcmp(name, kEnginePrefix, prefix.size()) == 0) {
+  if (prefix == std::string_view("engine.")) {
     // Device commands go to every delegate; each serves them with its own device wrapper. The
     // registry changes only inside Init, never while a command runs, so it is walked in place.
     for (const auto& entry : registry.Ordered()) {

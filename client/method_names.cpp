@@ -1,6 +1,10 @@
 #include "method_names.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string_view>
+
+#include "name_hash.h"
 
 namespace corvel_client {
 namespace {
@@ -41,35 +45,31 @@ static_assert(sizeof(kNames) / sizeof(kNames[0]) == 81, "3 prefixes and 78 metho
 const TableSpan& Span(CommandTable table) { return kSpans[static_cast<int>(table)]; }
 
 constexpr int kNameCount = static_cast<int>(sizeof(kNames) / sizeof(kNames[0]));
-constexpr size_t kLongestName = 31;
+constexpr size_t kSlots = 128;  // per table: a power of two, more than twice its methods
 
-// Built once when the library loads: every entry's length, and per table the methods of each
-// length chained in table order. A lookup then compares bytes only with the names of its own
-// length, still one after another in table order, so the first match wins as before.
+// Built once when the library loads: every entry's length, and per table an open-addressed hash
+// table (linear probing) from a method name to its entry. A name that occurred earlier in its
+// table is not entered again, so the first match still wins.
 struct NameIndex {
   NameIndex() {
     for (int i = 0; i < kNameCount; ++i) length[i] = std::strlen(kNames[i]);
     for (int table = 0; table < 3; ++table) {
-      for (size_t l = 0; l <= kLongestName; ++l) first[table][l] = -1;
-      int last[kLongestName + 1];
+      for (size_t i = 0; i < kSlots; ++i) slot[table][i] = -1;
       const TableSpan& span = kSpans[table];
-      for (int i = span.first + 1; i <= span.first + span.count; ++i) {
-        next[i] = -1;
-        const size_t l = length[i];
-        if (l > kLongestName) continue;  // cannot happen: the names are ours (checked in tests)
-        if (first[table][l] < 0) {
-          first[table][l] = i;
-        } else {
-          next[last[l]] = i;
-        }
-        last[l] = i;
+      for (int entry = span.first + 1; entry <= span.first + span.count; ++entry) {
+        const std::string_view name = Name(entry);
+        size_t i = NameHash(name) & (kSlots - 1);
+        while (slot[table][i] >= 0 && Name(slot[table][i]) != name) i = (i + 1) & (kSlots - 1);
+        if (slot[table][i] < 0) slot[table][i] = static_cast<int16_t>(entry);
       }
     }
   }
+  std::string_view Name(int entry) const { return {kNames[entry], length[entry]}; }
+
   size_t length[kNameCount];
-  int first[3][kLongestName + 1];  // entry index of the first method of each length, or -1
-  int next[kNameCount];            // the next method of the same table and length, or -1
+  int16_t slot[3][kSlots];  // entry index in kNames, or -1 for a free slot
 };
+static_assert(2 * 40 < kSlots, "the largest table fills less than half of its slots");
 const NameIndex kIndex;
 
 }  // namespace
@@ -88,15 +88,20 @@ const char* MethodName(CommandTable table, int index) {
 
 int FindMethod(const char* command, CommandTable table) {
   if (command == nullptr) return -1;
-  const size_t prefix_length = TablePrefixLength(table);
-  if (std::strncmp(command, TablePrefix(table), prefix_length) != 0) return -1;
-  const char* method = command + prefix_length;
-  const size_t method_length = std::strlen(method);
-  if (method_length > kLongestName) return -1;
   const TableSpan& span = Span(table);
-  for (int entry = kIndex.first[static_cast<int>(table)][method_length]; entry >= 0;
-       entry = kIndex.next[entry]) {
-    if (std::memcmp(method, kNames[entry], method_length) == 0) return entry - span.first - 1;
+  const size_t prefix_length = kIndex.length[span.first];
+  const size_t length = std::strlen(command);
+  if (length <= prefix_length || !SameBytes(command, kNames[span.first], prefix_length)) return -1;
+  const char* method = command + prefix_length;
+  const size_t method_length = length - prefix_length;
+  const int16_t* slots = kIndex.slot[static_cast<int>(table)];
+  for (size_t i = NameHash({method, method_length}) & (kSlots - 1); slots[i] >= 0;
+       i = (i + 1) & (kSlots - 1)) {
+    const int entry = slots[i];
+    if (kIndex.length[entry] == method_length &&
+        SameBytes(method, kNames[entry], method_length)) {
+      return entry - span.first - 1;
+    }
   }
   return -1;
 }
