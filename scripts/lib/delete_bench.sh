@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
 # The uninstaller's folder deletion against "cmd /c rd /s /q" under Wine (run by `scripts/bench
-# delete`). Builds kv_delete_bench.exe (win32 preset), makes a sealed throw-away prefix whose only
+# delete`). Builds kv_delete_bench.exe (win32 or win64 preset), makes a sealed throw-away prefix whose only
 # drives are its own C: and D: (a copy of the program), and for each tree size deletes two
 # identical trees per round, one each way, alternating which goes first. Prints per size the
 # median times, the median ratio with its range over the rounds, and the command processor's bare
 # start-up cost, which is part of every rd time.
 #
-#   KV_DELETE_ARCH=win32|win64 (default win32 where this machine runs 32-bit programs; otherwise
-#     the same sources built for x86-64 and run in a 64-bit prefix, since Wine's 32-bit loader
-#     cannot start at all there)
+#   KV_WIN_PRESET=win32|win64 (default win32 where this machine runs 32-bit programs; otherwise
+#     the same sources built 64-bit and run in a 64-bit prefix, see wine-prefix.sh)
 #   KV_DELETE_ROUNDS=5 (rounds per size)
 #   KV_DELETE_SIZES="5000:250 50000:2500" (files:leaf folders; 20 files per leaf folder, the leaves
 #     spread over 10 top folders)
@@ -22,11 +21,8 @@ source scripts/lib/wine-prefix.sh
 rounds=${KV_DELETE_ROUNDS:-5}
 sizes=${KV_DELETE_SIZES:-"5000:250 50000:2500"}
 
-arch=${KV_DELETE_ARCH:-}
-if [ -z "$arch" ]; then
-  arch=win32
-  /usr/lib/wine/wine --version >/dev/null 2>&1 || arch=win64
-fi
+kv_select_windows_build   # win32, or win64 where this kernel runs no 32-bit programs
+arch=$KV_WIN_PRESET
 
 work=$(mktemp -d /tmp/kv-delete-bench.XXXXXX)
 prefix=$work/prefix
@@ -36,23 +32,9 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$work/bin"
-if [ "$arch" = win32 ]; then
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j "${KV_JOBS:-2}" --target kv_delete_bench >/dev/null
-  cp build/win32/bin/kv_delete_bench.exe "$work/bin/"
-else
-  # The uninstaller's sources are not changed for this: the same files, another target.
-  x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -finput-charset=UTF-8 \
-    -static -Iuninstall bench/delete_bench.cpp uninstall/removal_win.cpp uninstall/rules.cpp \
-    uninstall/path_guard.cpp uninstall/edition.cpp -o "$work/bin/kv_delete_bench.exe" \
-    -lpsapi -lshlwapi -lshell32 -lole32 -loleaut32 -luuid
-  # Debian's wrappers always try the 32-bit loader first; point them at the 64-bit one.
-  mkdir -p "$work/wine64"
-  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$work/wine64/wine"
-  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot.exe "$@"\n' >"$work/wine64/wineboot"
-  chmod +x "$work/wine64/wine" "$work/wine64/wineboot"
-  export PATH="$work/wine64:$PATH" WINELOADER=/usr/lib/wine/wine64 WINEARCH=win64
-fi
+cmake --preset "$arch" >/dev/null
+cmake --build --preset "$arch" -j "${KV_JOBS:-2}" --target kv_delete_bench >/dev/null
+cp "build/$arch/bin/kv_delete_bench.exe" "$work/bin/"
 echo "delete bench: $arch prefix" >&2
 kv_make_safe_prefix "$prefix" d "$work/bin"
 export WINEPREFIX=$prefix WINEDEBUG=-all
