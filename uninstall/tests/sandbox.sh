@@ -39,6 +39,7 @@ kv_sandbox_enter() {
     chmod 755 "$dir"
     setpriv --reuid=65534 --regid=65534 --clear-groups \
       env -i PATH="$PATH" HOME="$dir/home" USER=nobody LANG=C.UTF-8 "$var=$dir" \
+      ${WINEARCH:+WINEARCH="$WINEARCH"} \
       bash "$script" "$@"
   else
     env HOME="$dir/home" "$var=$dir" bash "$script" "$@"
