@@ -450,6 +450,8 @@ std::string ToAnsi(const std::wstring& text) {
 }
 
 bool IsNameableInScript(const std::wstring& path) {
+  // With delayed expansion switched on for the user, "!" would be expanded inside quotes too.
+  if (path.find(L'!') != std::wstring::npos) return false;
   const std::string bytes = ToAnsi(path);
   if (bytes.empty()) return false;
   if (::GetACP() == ::GetOEMCP()) return true;

@@ -62,7 +62,8 @@ std::string ToAnsi(const std::wstring& text);
 
 // True when a script written in the ANSI code page names `path` exactly for the command
 // processor: the conversion is exact, and any byte outside ASCII means the same in the console's
-// (OEM) code page, in which the command processor reads its scripts.
+// (OEM) code page, in which the command processor reads its scripts; and it holds no "!", which
+// delayed expansion would change.
 bool IsNameableInScript(const std::wstring& path);
 
 // Starts `path` without waiting (command line: the path in double quotes); true on success.

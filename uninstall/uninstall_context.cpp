@@ -80,8 +80,14 @@ void UninstallContext::RemoveInstallFolder() {
   const std::wstring folder =
       uninstall::InstallFolderToRemove(installDir_, uninstall::NamesOf(edition_).mainProcessFile);
   if (folder.empty()) return;
-  uninstall::DeleteFolderTree(folder);
-  ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (uninstall::DeleteFolderTree(folder)) return;  // gone: nothing is left to register
+  // Registered only while the path is still that folder: a name registered after the folder is
+  // gone would delete whatever is put there before the restart.
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
 }
 
 void UninstallContext::RemoveUpdateTask() {
