@@ -15,7 +15,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: kv_host [--pretty] [--defer-init] [--quiet] [script.jsonl]\n"
+    "usage: kv_host [--pretty] [--defer-init] [--quiet] [--frame-bytes] [script.jsonl]\n"
     "Reads JSON lines from the script or standard input; see docs/console.md.\n";
 
 }  // namespace

@@ -28,10 +28,14 @@ from aiohttp import WSMsgType, web
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PAGE = os.path.join(HERE, "page")
-CALL_NAME = re.compile(r"^(engine|live|offlinePlay)\.[A-Za-z][A-Za-z0-9_]{0,63}$")
-EVENT_NAME = re.compile(r"^[A-Za-z][A-Za-z0-9_]{0,63}$")
-DATA_KEY = re.compile(r"^[A-Za-z0-9_-][A-Za-z0-9._-]{0,127}$")
+# Matched with fullmatch: "$" would also accept a trailing newline.
+CALL_NAME = re.compile(r"(engine|live|offlinePlay)\.[A-Za-z][A-Za-z0-9_]{0,63}")
+EVENT_NAME = re.compile(r"[A-Za-z][A-Za-z0-9_]{0,63}")
+DATA_KEY = re.compile(r"[A-Za-z0-9_-][A-Za-z0-9._-]{0,127}")
 ANSWER_SECONDS = 60
+MAX_FRAME_BYTES = 64 << 20  # also the read buffer's limit for one line
+MAX_QUEUED_TEXTS = 10_000   # a page this far behind is dropped; it reconnects
+ERROR_TEXT_SECONDS = 1      # at most one "kv_host printed" text per second
 PIPE_BYTES = (8 << 20, 1 << 20)  # kv_host's output pipe: the first size the system grants
 F_SETPIPE_SZ = 1031  # Linux fcntl (not named in Python's fcntl module before 3.10)
 STATS_SECONDS = 2
@@ -57,12 +61,23 @@ class Page:
     def __init__(self, ws):
         self.ws = ws
         self.texts = deque()
+        self.dropped = False
         self.frames = {}  # stream -> binary message
         self.wake = asyncio.Event()
         self.sent = {}     # stream -> frames sent
         self.skipped = {}  # stream -> frames replaced by a newer one before they went out
 
     def text(self, message):
+        if self.dropped or self.ws.closed:
+            return
+        if len(self.texts) >= MAX_QUEUED_TEXTS:
+            # The page does not read: rather than grow without bound, close it (policy violation).
+            self.dropped = True
+            self.texts.clear()
+            self.frames.clear()
+            asyncio.get_running_loop().create_task(
+                self.ws.close(code=1008, message=b"too far behind"))
+            return
         self.texts.append(message if isinstance(message, str) else json.dumps(message))
         self.wake.set()
 
@@ -93,6 +108,10 @@ class Page:
                 self.sent[stream] = self.sent.get(stream, 0) + 1
 
 
+class LostSync(Exception):
+    """kv_host's output no longer splits into lines and the blocks they announce."""
+
+
 class Bridge:
     """kv_host as a child process: one request at a time (it answers in order), every other line
     to every page. Restarted when it ends."""
@@ -105,6 +124,7 @@ class Bridge:
         self.waiting = None  # (answer member, future) of the request in flight
         self.received = {}   # stream -> frames read from kv_host
         self.ended = asyncio.Event()
+        self.last_error_text = 0.0
 
     async def start(self):
         # A frame crosses the pipe in one go instead of 64 KiB at a time: on a busy machine each
@@ -122,7 +142,7 @@ class Bridge:
         finally:
             os.close(write_end)
         loop = asyncio.get_running_loop()
-        stdout = asyncio.StreamReader(limit=64 << 20)
+        stdout = asyncio.StreamReader(limit=MAX_FRAME_BYTES)
         self.pipe, _ = await loop.connect_read_pipe(lambda: asyncio.StreamReaderProtocol(stdout),
                                                     os.fdopen(read_end, "rb", buffering=0))
         # The simulated engine plays a small class: room, echoes, camera, a recorded class.
@@ -133,6 +153,8 @@ class Bridge:
         self.process.stdin.write((json.dumps(line) + "\n").encode())
 
     async def _read(self, process, stdout):
+        # Whatever goes wrong here, kv_host is ended and keep_running starts it again: a reader
+        # that stopped silently would leave the bridge hung with kv_host still running.
         try:
             while True:
                 raw = await stdout.readline()
@@ -141,18 +163,38 @@ class Bridge:
                 try:
                     line = json.loads(raw)
                 except ValueError:
-                    self.broadcast({"host": "error", "text": "kv_host printed: " + raw[:200].decode(
-                        "utf-8", "replace")})
-                    continue
+                    # With binary blocks in the stream, text that is not JSON means the reader
+                    # lost its place; the bytes after it cannot be trusted.
+                    self._error_text("kv_host printed: " + raw[:200].decode("utf-8", "replace"))
+                    raise LostSync("a line that is not JSON") from None
                 size = line.pop("bytesFollow", None) if isinstance(line, dict) else None
-                data = await stdout.readexactly(size) if isinstance(size, int) else None
+                data = None
+                if size is not None:
+                    if (not isinstance(size, int) or isinstance(size, bool)
+                            or not 0 <= size < MAX_FRAME_BYTES):
+                        raise LostSync(f"bytesFollow {size!r}")
+                    data = await stdout.readexactly(size)
                 self._dispatch(line, data)
-        except (asyncio.IncompleteReadError, ValueError) as error:
-            self.broadcast({"host": "error", "text": f"kv_host output unreadable: {error}"})
+        except asyncio.CancelledError:
+            raise
+        except Exception as error:  # noqa: BLE001 - any fault ends this kv_host, see above
+            self.broadcast({"host": "error", "text": f"kv_host output unreadable: {error!r}"})
+            try:
+                process.kill()
+            except ProcessLookupError:
+                pass  # it ended meanwhile
+        finally:
+            self.pipe.close()
         status = await process.wait()
         self._answer("error", f"kv_host ended (status {status})")
         self.broadcast({"host": "bridgeEnded", "status": status})
         self.ended.set()
+
+    def _error_text(self, text):
+        now = asyncio.get_running_loop().time()
+        if now - self.last_error_text >= ERROR_TEXT_SECONDS:
+            self.last_error_text = now
+            self.broadcast({"host": "error", "text": text})
 
     def _dispatch(self, line, data):
         if not isinstance(line, dict):
@@ -202,7 +244,10 @@ class Bridge:
                 return await asyncio.wait_for(future, ANSWER_SECONDS)
             except asyncio.TimeoutError:
                 # A late answer would be taken for the next request's: start afresh.
-                self.process.kill()
+                try:
+                    self.process.kill()
+                except ProcessLookupError:
+                    pass  # it ended meanwhile
                 raise RuntimeError(f"kv_host did not answer within {ANSWER_SECONDS} s")
             except ConnectionError:
                 raise RuntimeError("kv_host stopped reading")
@@ -231,7 +276,7 @@ def page_request(message):
     """The kv_host line and answer member for a page's request, or an error text."""
     if "call" in message:
         name, args = message["call"], message.get("args", [])
-        if not isinstance(name, str) or not CALL_NAME.match(name):
+        if not isinstance(name, str) or not CALL_NAME.fullmatch(name):
             return None, "call takes a command name starting with engine., live. or offlinePlay."
         if not isinstance(args, list):
             return None, "args must be an array"
@@ -239,7 +284,7 @@ def page_request(message):
     if "simulate" in message:
         # Development only: the simulated engine raises an event as another participant would.
         event, args = message["simulate"], message.get("args", [])
-        if not isinstance(event, str) or not EVENT_NAME.match(event) or not isinstance(args, list):
+        if not isinstance(event, str) or not EVENT_NAME.fullmatch(event) or not isinstance(args, list):
             return None, "simulate takes an event name and an args array"
         return ({"sim": "emit", "event": event, "args": args}, "emit"), None
     return None, "a request has \"call\" or \"simulate\""
@@ -261,6 +306,8 @@ async def handle_request(bridge, page, text):
                      else {"id": ident, "result": answer})
         except RuntimeError as failure:
             reply = {"id": ident, "error": str(failure)}
+        except Exception as failure:  # noqa: BLE001 - the page's promise must always settle
+            reply = {"id": ident, "error": f"bridge failure: {failure!r}"}
     else:
         reply = {"id": ident, "error": error}
     page.text(reply)
@@ -271,16 +318,20 @@ def local_port(request):
     return sockname[1] if sockname else 0
 
 
+def own_host(request):
+    """The Host header names us: a page from another site that rebinds its name to 127.0.0.1
+    sends its own name here."""
+    port = local_port(request)
+    return request.host in (f"127.0.0.1:{port}", f"localhost:{port}")
+
+
 def allowed(request):
     """Only our own page, on the loopback address, with this run's token, may connect."""
-    app = request.app
-    host = request.host
-    port = local_port(request)
-    if host not in (f"127.0.0.1:{port}", f"localhost:{port}"):
+    if request.headers.get("Origin") != f"http://{request.host}":
         return False
-    if request.headers.get("Origin") != f"http://{host}":
-        return False
-    return secrets.compare_digest(request.query.get("token", ""), app["token"])
+    # Compared as bytes: compare_digest refuses non-ASCII text.
+    return secrets.compare_digest(request.query.get("token", "").encode(),
+                                  request.app["token"].encode())
 
 
 async def websocket(request):
@@ -310,8 +361,10 @@ async def websocket(request):
 async def recording(request):
     """A stored-data block of the recorded class, by key (plain file names only)."""
     key = request.match_info["key"]
-    path = os.path.join(request.app["data"], key)
-    if not DATA_KEY.match(key) or not os.path.isfile(path):
+    folder = request.app["data"]
+    path = os.path.realpath(os.path.join(folder, key))
+    if (not DATA_KEY.fullmatch(key) or os.path.dirname(path) != folder
+            or not os.path.isfile(path)):
         raise web.HTTPNotFound()
     return web.FileResponse(path, headers={"Cache-Control": "no-store"})
 
@@ -322,11 +375,14 @@ async def index(request):
 
 @web.middleware
 async def headers(request, handler):
+    if not own_host(request):
+        raise web.HTTPForbidden(text="refused: wrong host\n")
     response = await handler(request)
     port = local_port(request)
     response.headers["Content-Security-Policy"] = (
         "default-src 'self'; connect-src 'self' "
-        f"ws://127.0.0.1:{port} ws://localhost:{port}; img-src 'self' data:")
+        f"ws://127.0.0.1:{port} ws://localhost:{port}; img-src 'self' data:; "
+        "frame-ancestors 'none'")
     response.headers["Referrer-Policy"] = "no-referrer"
     response.headers.setdefault("Cache-Control", "no-cache")
     return response
@@ -345,7 +401,7 @@ async def stats(app):
 async def main(options):
     app = web.Application(middlewares=[headers])
     app["token"] = secrets.token_urlsafe(24)
-    app["data"] = os.path.abspath(options.data)
+    app["data"] = os.path.realpath(options.data)
     app["label"] = options.label
     app["pages"] = set()
     app["bridge"] = Bridge(options.command, app["pages"])

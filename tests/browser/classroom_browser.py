@@ -74,6 +74,14 @@ def handshake(port, origin, token):
     return status
 
 
+def get_status(port, path, host):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    connection.request("GET", path, headers={"Host": host})
+    status = connection.getresponse().status
+    connection.close()
+    return status
+
+
 def pixel_matches_pattern(pixels, samples, width, height):
     """True when the sampled RGBA pixels are the page's conversion of the generated frame of
     some frame number (the pattern of docs/console.md)."""
@@ -252,6 +260,7 @@ def main(argv):
         check("our page's origin with the token is accepted", handshake(port, own, token) == 101)
         check("a foreign origin is refused", handshake(port, "http://evil.example", token) == 403)
         check("a connection without the token is refused", handshake(port, own, "") == 403)
+        check("a foreign Host is refused on a plain page", get_status(port, "/", "evil.example") == 403)
         chrome = webdriver.ChromeOptions()
         chrome.binary_location = "/usr/bin/chromium"
         for flag in CHROME_FLAGS + [f"--user-data-dir={profile}"]:

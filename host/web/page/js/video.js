@@ -55,19 +55,32 @@ function frameArrived(stream, total, width, height, extra, ten, tick, bytes) {
   t.received++;
 }
 
+// Bytes of an I420 frame: full-size luma, then two chroma planes of half width, half height.
+export function i420Bytes(width, height) {
+  return width * height + 2 * (width >> 1) * ((height + 1) >> 1);
+}
+
+function drawTile(t) {
+  if (!t.frame) return;
+  const {bytes, width, height} = t.frame;
+  t.frame = null;
+  if (width !== t.width || height !== t.height || !(width > 0 && height > 0)) return;
+  if (bytes.length < i420Bytes(width, height)) return;
+  if (!t.image) t.image = t.canvas.getContext('2d').createImageData(width, height);
+  drawI420(t.image, bytes, width, height);
+  t.canvas.getContext('2d').putImageData(t.image, 0, 0);
+  t.drawn++;
+  t.figure.dataset.drawn = String(t.drawn);
+}
+
 function draw() {
   const now = performance.now();
   for (const [stream, t] of tiles) {
-    if (t.frame) {
-      const {bytes, width, height} = t.frame;
-      t.frame = null;
-      if (width === t.width && height === t.height) {
-        if (!t.image) t.image = t.canvas.getContext('2d').createImageData(width, height);
-        drawI420(t.image, bytes, width, height);
-        t.canvas.getContext('2d').putImageData(t.image, 0, 0);
-        t.drawn++;
-        t.figure.dataset.drawn = String(t.drawn);
-      }
+    // One bad frame must not end the drawing loop for every tile.
+    try {
+      drawTile(t);
+    } catch (error) {
+      console.warn(`stream ${stream}: frame not drawn`, error);
     }
     if (now - t.since >= 1000) {
       t.fps = (t.received * 1000) / (now - t.since);
