@@ -50,9 +50,10 @@ void AppendOutput(MessageFromCpp& message, cJSON* value) {
 
 void WriteResultCode(MessageFromCpp& message, int32_t code) {
   // The count is set, not added to: an "engine." command served by two delegates leaves both
-  // result groups in `result` and the count of the last one.
+  // result groups in `result` and the count of the last one. A code that cannot be allocated
+  // leaves the count 0, so the record never claims an answer it does not hold.
+  message.resultCount = 0;
   AppendOutput(message, cJSON_CreateNumber(code));
-  message.resultCount = 1;
 }
 
 void AppendResultNumber(MessageFromCpp& message, double value) {

@@ -28,9 +28,9 @@ std::string ArgString(const corvel_client_win::MessageFromCpp& message, int inde
 // Truncation toward zero with the saturation of ArgInt.
 int32_t TruncateToInt32(double value);
 
-// Result packing. WriteResultCode sets resultCount to 1 and appends the code; the Append*
+// Result packing. WriteResultCode appends the code and sets resultCount to 1; the Append*
 // functions add one output value and raise resultCount. A value that cannot be allocated is
-// dropped and not counted.
+// dropped and not counted (a dropped code leaves resultCount 0).
 void WriteResultCode(corvel_client_win::MessageFromCpp& message, int32_t code);
 void AppendResultNumber(corvel_client_win::MessageFromCpp& message, double value);
 void AppendResultBool(corvel_client_win::MessageFromCpp& message, bool value);

@@ -1,6 +1,7 @@
 #include "dispatch.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -67,6 +68,26 @@ TEST(Results, CodeThenOutputs) {
   corvel_client::WriteResultCode(*failed, -5);
   EXPECT_EQ(failed->resultCount, 1);
   EXPECT_EQ(ResultText(*failed), "[-5]");
+}
+
+void* NoMemory(std::size_t) { return nullptr; }
+
+// Out of memory for cJSON: a code that cannot be allocated is not counted, also when a failed
+// command answers behind an earlier result group (the count must not point at that group's code).
+TEST(Results, UnallocatableCodeIsNotCounted) {
+  auto message = Message("[]");
+  corvel_client::WriteResultCode(*message, 0);
+  corvel_client::AppendResultNumber(*message, 5);
+  cJSON_Hooks hooks{NoMemory, std::free};
+  cJSON_InitHooks(&hooks);
+  corvel_client::WriteResultCode(*message, 0);
+  const int32_t written = message->resultCount;
+  message->resultCount = 2;
+  corvel_client::RunContained(*message, true, [] { throw std::bad_alloc(); });
+  corvel::JSON_InitHooks();
+  EXPECT_EQ(written, 0);
+  EXPECT_EQ(message->resultCount, 0);
+  EXPECT_EQ(ResultText(*message), "[0,5]");
 }
 
 struct Target {

@@ -2,6 +2,8 @@
 
 #include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace corvel_client {
 
@@ -77,17 +79,24 @@ int Live::QuitRoom() {
   return LeaveRoom();
 }
 
-int Live::EnterRoom(const corvel::EnterRoomConfig& config) {
+int Live::EnterRoom(corvel::EnterRoomConfig config) {
   if (live_ == nullptr) return -1;
+  static_assert(std::is_nothrow_move_assignable<corvel::EnterRoomConfig>::value,
+                "keeping the entered room must not fail");
   if (InRoom()) LeaveRoom();
   engine_->SetClientVersion(3, 3, config.appVersion);
   const int code = live_->EnterRoom(&config);
   if (code < 0) return code;
-  room_ = config;
+  room_ = std::move(config);
   // A kept room id below 0 leaves the old devices in place without marking a room; never leak them.
   DropDevices();
-  device_ = CorvelLiveEngine::GetDeviceInterface(engine_);
-  deviceEngine_ = std::make_unique<DeviceEngine>(device_);
+  try {
+    device_ = CorvelLiveEngine::GetDeviceInterface(engine_);
+    deviceEngine_ = std::make_unique<DeviceEngine>(device_);
+  } catch (...) {
+    LeaveRoom();  // the command answers -1, so the engine must not stay in the room
+    throw;
+  }
   return 0;
 }
 

@@ -30,8 +30,9 @@ class Live {
 
   // Enters the room `config` describes, leaving the current one first. On success the config is
   // kept, the room's device interface is taken and 0 returned; otherwise the engine's code (or -1
-  // without a live interface) and no room.
-  int EnterRoom(const corvel::EnterRoomConfig& config);
+  // without a live interface) and no room. Should taking the devices throw, the room is left
+  // before the exception goes on. Taken by value so that keeping it cannot fail.
+  int EnterRoom(corvel::EnterRoomConfig config);
 
   // Leaves the room: the engine's QuitRoom code, or -1 without a live interface or a room.
   int QuitRoom();

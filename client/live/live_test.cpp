@@ -556,6 +556,10 @@ TEST_F(LiveCommands, AllocationFailureAnswersMinusOne) {
       [&](bool failed, bool escaped) {
         EXPECT_FALSE(escaped);
         EXPECT_EQ(Outcome(*message), failed ? "1 [-1]" : "1 [0]");
+        // -1 must be true: neither the engine nor the Live is left in the room.
+        Take();
+        EXPECT_EQ(Count("Live.EnterRoom") > Count("Live.QuitRoom"), !failed);
+        EXPECT_EQ(Delegate().live()->InRoom(), !failed);
         message = Message("live.enterRoom", config);
       });
   EXPECT_EQ(Delegate().live()->room().roomId, 12);
