@@ -163,11 +163,25 @@ lost_outside() {
 }
 
 # Paths registered for removal at restart (PendingFileRenameOperations), one a line, sorted.
+# Exported as a .reg file (UTF-16, the value as hex bytes) and decoded here: reg query prints
+# through the console's code page, where a full-width "＼" would read as "\".
 pending() {
-  # The whole key: Wine's reg cannot always query this one value by name.
-  w reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' | tr -d '\0\r' |
-    sed -n 's/^ *PendingFileRenameOperations *REG_MULTI_SZ *//p' |
-    sed 's/\\0/\n/g' | sed 's/^\\??\\//' | grep -v '^$' | LC_ALL=C sort -u
+  w reg export 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    'C:\windows\temp\kv-pending.reg' /y >/dev/null
+  /usr/bin/python3 - "$C/windows/temp/kv-pending.reg" <<'PY' | LC_ALL=C sort -u
+import re, sys
+try:
+    text = open(sys.argv[1], "rb").read().decode("utf-16")
+except OSError:
+    sys.exit(0)
+value = re.search(r'^"PendingFileRenameOperations"=hex\(7\):((?:[0-9a-f,]|\\\r?\n\s*)*)',
+                  text, re.M | re.I)
+if value:
+    data = bytes(int(b, 16) for b in re.findall(r"[0-9a-f]{2}", value.group(1), re.I))
+    for name in data.decode("utf-16-le", "replace").split("\0"):
+        if name:
+            print(name[4:] if name.startswith("\\??\\") else name)
+PY
 }
 
 # Registrations for restart that are new since pending list $1 and lie outside the allowed
