@@ -277,32 +277,32 @@ void CheckArguments(const CommandSpec& command, const cJSON* args,
   const int given = cJSON_IsArray(args) ? cJSON_GetArraySize(args) : 0;
   const int wanted = static_cast<int>(command.args.size());
   for (int i = 0; i < wanted; ++i) {
-    const ArgSpec& spec = command.args[i];
+    const ArgSpec& expected = command.args[i];
     const cJSON* arg = i < given ? cJSON_GetArrayItem(args, i) : nullptr;
     const std::string which =
-        "argument " + std::to_string(i) + " (" + spec.meaning + ") of " + command.name;
+        "argument " + std::to_string(i) + " (" + expected.meaning + ") of " + command.name;
     if (arg == nullptr) {
-      notes.push_back(which + " is missing: " + ReadsAs(spec.kind) + "; the command is " +
+      notes.push_back(which + " is missing: " + ReadsAs(expected.kind) + "; the command is " +
                       Signature(command));
       continue;
     }
-    if (!HasKind(arg, spec.kind)) {
+    if (!HasKind(arg, expected.kind)) {
       std::string note =
           which + " should be " +
-          (spec.kind == ArgKind::kBlock ? "the stored-data block {\"$bytes\":\"<base64>\"}"
-                                        : std::string("a ") + ArgKindName(spec.kind)) +
-          ", not " + JsonTypeName(arg) + "; " + ReadsAs(spec.kind);
-      if (spec.kind == ArgKind::kConfig && cJSON_IsObject(arg)) {
+          (expected.kind == ArgKind::kBlock ? "the stored-data block {\"$bytes\":\"<base64>\"}"
+                                        : std::string("a ") + ArgKindName(expected.kind)) +
+          ", not " + JsonTypeName(arg) + "; " + ReadsAs(expected.kind);
+      if (expected.kind == ArgKind::kConfig && cJSON_IsObject(arg)) {
         note += " (write the object as a JSON text: \"{\\\"id\\\":7}\")";
       }
       notes.push_back(note);
       continue;
     }
-    if (spec.kind == ArgKind::kConfig) {
+    if (expected.kind == ArgKind::kConfig) {
       const ConfigSpec* config = FindConfig(command.config);
       if (config != nullptr) CheckConfigText(*config, arg->valuestring, notes);
     }
-    if (spec.kind == ArgKind::kPoints) CheckPoints(arg, notes);
+    if (expected.kind == ArgKind::kPoints) CheckPoints(arg, notes);
   }
   if (given > wanted) {
     notes.push_back(command.name + std::string(" takes ") + std::to_string(wanted) + " argument" +
