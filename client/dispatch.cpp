@@ -1,34 +1,8 @@
 #include "dispatch.h"
 
-#include <cmath>
-#include <limits>
-
 namespace corvel_client {
 
 using corvel_client_win::MessageFromCpp;
-
-bool ArgBool(const MessageFromCpp& message, int index) {
-  return corvel_client_win::cJSON_GetBoolFromJsonArray(message.args, index);
-}
-
-double ArgNumber(const MessageFromCpp& message, int index) {
-  return corvel_client_win::cJSON_GetNumberFromJsonArray(message.args, index);
-}
-
-int32_t TruncateToInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
-}
-
-int32_t ArgInt(const MessageFromCpp& message, int index) {
-  return TruncateToInt32(ArgNumber(message, index));
-}
-
-const char* ArgText(const MessageFromCpp& message, int index) {
-  return corvel_client_win::cJSON_GetStringFromJsonArray(message.args, index);
-}
 
 std::string ArgString(const MessageFromCpp& message, int index) {
   const char* text = ArgText(message, index);
@@ -72,10 +46,6 @@ void AppendResultStrings(MessageFromCpp& message, const std::vector<std::string>
     if (item != nullptr) cJSON_AddItemToArray(array, item);
   }
   AppendOutput(message, array);
-}
-
-ResultMark MarkResult(const MessageFromCpp& message) {
-  return {message.resultCount, message.result == nullptr ? 0 : cJSON_GetArraySize(message.result)};
 }
 
 void FailCommand(MessageFromCpp& message, const ResultMark& mark, bool answers) {

@@ -2,31 +2,47 @@
 // code and output values, and handing deferred work to the host's core thread.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "json_items.h"
 #include "kv/kv_client.h"
 
 namespace corvel_client {
 
+// Truncation toward zero to int32; NaN reads as 0 and values outside the int32 range saturate, so
+// no argument can make the conversion undefined.
+inline int32_t TruncateToInt32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
 // Argument readers, by position in `args`. A missing item or one of another type reads as false,
-// 0 or null; none of them faults.
-bool ArgBool(const corvel_client_win::MessageFromCpp& message, int index);
-double ArgNumber(const corvel_client_win::MessageFromCpp& message, int index);
-// The number truncated toward zero to int32; NaN reads as 0 and values outside the int32 range
-// saturate, so no argument can make the conversion undefined.
-int32_t ArgInt(const corvel_client_win::MessageFromCpp& message, int index);
+// 0 or null; none of them faults. Inline: every command reads its arguments through them.
+inline bool ArgBool(const corvel_client_win::MessageFromCpp& message, int index) {
+  return BoolAt(message.args, index);
+}
+inline double ArgNumber(const corvel_client_win::MessageFromCpp& message, int index) {
+  return NumberAt(message.args, index);
+}
+// The number truncated toward zero to int32, as TruncateToInt32.
+inline int32_t ArgInt(const corvel_client_win::MessageFromCpp& message, int index) {
+  return TruncateToInt32(ArgNumber(message, index));
+}
 // The text, owned by the record, or null when the item is not a string.
-const char* ArgText(const corvel_client_win::MessageFromCpp& message, int index);
+inline const char* ArgText(const corvel_client_win::MessageFromCpp& message, int index) {
+  return TextAt(message.args, index);
+}
 // The text, or an empty text when the item is not a string.
 std::string ArgString(const corvel_client_win::MessageFromCpp& message, int index);
-
-// Truncation toward zero with the saturation of ArgInt.
-int32_t TruncateToInt32(double value);
 
 // Result packing. WriteResultCode appends the code and sets resultCount to 1; the Append*
 // functions add one output value and raise resultCount. A value that cannot be allocated is
@@ -42,7 +58,9 @@ struct ResultMark {
   int32_t count;
   int items;
 };
-ResultMark MarkResult(const corvel_client_win::MessageFromCpp& message);
+inline ResultMark MarkResult(const corvel_client_win::MessageFromCpp& message) {
+  return {message.resultCount, ItemCount(message.result)};
+}
 // Takes back what the command appended after `mark` and, when `answers`, writes the code -1.
 void FailCommand(corvel_client_win::MessageFromCpp& message, const ResultMark& mark, bool answers);
 

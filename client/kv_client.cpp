@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bridge.h"
+#include "json_items.h"
 #include "kv/kv_client.h"
 #include "live/live_delegate.h"
 #include "offline_play/offline_play_delegate.h"
@@ -59,15 +60,11 @@ void DeleteMessage(MessageFromCpp* message) {
 
 void RouteMessage(const DelegateRegistry& registry, std::shared_ptr<MessageFromCpp> message) {
   if (!message) return;
-  // Only a string item names a command; anything else reaches no delegate. (cJSON keeps the kind
-  // in the low byte of `type`.)
-  const cJSON* item = message->name;
-  if (item == nullptr || (item->type & 0xFF) != cJSON_String || item->valuestring == nullptr) {
-    return;
-  }
+  // Only a string item names a command; anything else reaches no delegate.
+  const char* name = corvel_client::CommandName(*message);
+  if (name == nullptr) return;
   // The prefix is a view of the name, found by an inline scan: routing builds no string and calls
   // nothing before the delegate.
-  const char* name = item->valuestring;
   const char* dot = name;
   while (*dot != '.') {
     if (*dot == '\0') return;  // no prefix: no delegate

@@ -89,6 +89,9 @@ const char* MethodName(CommandTable table, int index) {
 int FindMethod(const char* command, CommandTable table) {
   if (command == nullptr) return -1;
   const TableSpan& span = Span(table);
+  // The prefixes differ in their first byte, so a command of another table (every "live." command
+  // is offered to the "engine." table first) is turned away before its length is taken.
+  if (command[0] != kNames[span.first][0]) return -1;
   const size_t prefix_length = kIndex.length[span.first];
   const size_t length = std::strlen(command);
   if (length <= prefix_length || !SameBytes(command, kNames[span.first], prefix_length)) return -1;

@@ -188,8 +188,7 @@ constexpr int kSetSysMicrophoneMute = 18;
 }  // namespace
 
 bool RunDeviceCommand(DeviceEngine& device, MessageFromCpp& message) {
-  if (!cJSON_IsString(message.name)) return false;
-  const int method = FindMethod(message.name->valuestring, CommandTable::kEngine);
+  const int method = FindMethod(CommandName(message), CommandTable::kEngine);
   if (method < 0) return false;
   RunContained(message, /*answers=*/true, [&] {
     if (method == kIsSysMicrophoneMute) {

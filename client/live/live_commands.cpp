@@ -171,8 +171,7 @@ static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == 40, "one handler per l
 }  // namespace
 
 bool RunLiveCommand(Live* live, MessageFromCpp& message) {
-  if (!cJSON_IsString(message.name) || message.name->valuestring == nullptr) return false;
-  const int method = FindMethod(message.name->valuestring, CommandTable::kLive);
+  const int method = FindMethod(CommandName(message), CommandTable::kLive);
   if (method < 0 || kHandlers[method] == nullptr) return false;
   if (live == nullptr) {
     // No live state: answer as a wrapper without its interface would, and queue nothing.

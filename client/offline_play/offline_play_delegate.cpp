@@ -193,8 +193,7 @@ void ProcessMessageDelegate::OnMessage(std::shared_ptr<MessageFromCpp> message) 
   if (play_ != nullptr && play_->deviceWrapper() != nullptr) {
     corvel_client::RunDeviceCommand(*play_->deviceWrapper(), *message);
   }
-  if (!cJSON_IsString(message->name) || message->name->valuestring == nullptr) return;
-  const int method = corvel_client::FindMethod(message->name->valuestring,
+  const int method = corvel_client::FindMethod(corvel_client::CommandName(*message),
                                                corvel_client::CommandTable::kOfflinePlay);
   if (method < 0) return;
   Context context{play_.get(), *shell_};
