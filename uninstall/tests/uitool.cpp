@@ -256,26 +256,33 @@ bool ShadowAround(HWND shadow, HWND dlg) {
          s.bottom - s.top == d.bottom - d.top + 2 * kShadowSize;
 }
 
-// Waits up to 3 s for `condition`.
+// Waits up to 10 s for `condition`: another process's screenshot step may have hidden the shadow
+// and shown it again moments ago, and a loaded Wine can take seconds to carry that out.
 template <typename Condition>
 bool Eventually(Condition condition) {
-  for (int i = 0; i < 60 && !condition(); ++i) ::Sleep(50);
+  for (int i = 0; i < 200 && !condition(); ++i) ::Sleep(50);
   return condition();
 }
 
 int CheckShadow() {
   HWND dlg = WaitForWindow(kDialogTitle, 30000);
   if (dlg == nullptr) return Fail("no main dialog");
-  HWND shadow = FindShadow(dlg);
-  if (shadow == nullptr) return Fail("no shadow window owned by the dialog");
+  HWND shadow = nullptr;
+  if (!Eventually([&] { return (shadow = FindShadow(dlg)) != nullptr; })) {
+    return Fail("no shadow window owned by the dialog");
+  }
   const LONG_PTR ex = ::GetWindowLongPtrW(shadow, GWL_EXSTYLE);
   if ((ex & (WS_EX_LAYERED | WS_EX_TRANSPARENT)) != (WS_EX_LAYERED | WS_EX_TRANSPARENT)) {
     return Fail("shadow is not layered and transparent");
   }
-  if (!::IsWindowVisible(shadow)) return Fail("shadow hidden");
+  if (!Eventually([&] { return ::IsWindowVisible(shadow) != FALSE; })) {
+    return Fail("shadow hidden");
+  }
   const RECT d = WindowRect(dlg);
   if (d.right - d.left != 640 || d.bottom - d.top != 390) return Fail("dialog is not 640 x 390");
-  if (!ShadowAround(shadow, dlg)) return Fail("shadow is not 650 x 400 at 5 px up and left");
+  if (!Eventually([&] { return ShadowAround(shadow, dlg); })) {
+    return Fail("shadow is not 650 x 400 at 5 px up and left");
+  }
   ::SetWindowPos(dlg, nullptr, d.left + 37, d.top + 23, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (!Eventually(
