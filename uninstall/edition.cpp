@@ -1,5 +1,7 @@
 #include "edition.h"
 
+#include <iterator>
+
 namespace uninstall {
 namespace {
 
@@ -49,10 +51,23 @@ const wchar_t* UrlProtocolCommandKey(Edition edition, bool wow64) {
   }
 }
 
+std::vector<std::wstring> ProgramFileNames(Edition edition) {
+  std::vector<std::wstring> names{NamesOf(edition).mainProcessFile};
+  names.insert(names.end(), std::begin(kHelperProcesses), std::end(kHelperProcesses));
+  return names;
+}
+
+std::vector<std::wstring> MainProcessFilesOfAllEditions() {
+  std::vector<std::wstring> names;
+  for (const EditionNames& row : kEditions) names.push_back(row.mainProcessFile);
+  return names;
+}
+
+const wchar_t* ProductFolderName(Edition edition) { return NamesOf(edition).uninstallKeyName; }
+
 std::vector<std::wstring> ProcessTargets(Edition edition, const std::wstring& installDir) {
   std::vector<std::wstring> targets;
-  targets.push_back(installDir + L"\\" + NamesOf(edition).mainProcessFile);
-  for (const wchar_t* file : kHelperProcesses) targets.push_back(installDir + L"\\" + file);
+  for (const std::wstring& file : ProgramFileNames(edition)) targets.push_back(installDir + L"\\" + file);
   return targets;
 }
 

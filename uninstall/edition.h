@@ -32,6 +32,17 @@ std::wstring UninstallKeyPath(Edition edition, bool wow64);
 // edition owns none. The pairing is reversed under WOW64, as the installer registered it.
 const wchar_t* UrlProtocolCommandKey(Edition edition, bool wow64);
 
+// File names of the edition's own programs, as the process step looks for them: the main process
+// file, then the helpers every edition ships.
+std::vector<std::wstring> ProgramFileNames(Edition edition);
+
+// The main process file of every edition: a folder that holds one holds an installation.
+std::vector<std::wstring> MainProcessFilesOfAllEditions();
+
+// The name the installer gives the edition's own installation folder (its uninstall key name).
+// Only a folder of that name is removed with everything in it.
+const wchar_t* ProductFolderName(Edition edition);
+
 // Full paths of the processes to end: installDir, one backslash, file name, in list order. The
 // backslash is appended as is, so a trailing separator in installDir matches no module path.
 std::vector<std::wstring> ProcessTargets(Edition edition, const std::wstring& installDir);

@@ -22,6 +22,7 @@ if(NOT WIN32)
 endif()
 
 add_library(uninstall_win STATIC
+  ${kv_uninstall_dir}/folder_removal_win.cpp
   ${kv_uninstall_dir}/removal_win.cpp
   ${kv_uninstall_dir}/uninstall_context.cpp
   ${kv_uninstall_dir}/ui/message_loop.cpp

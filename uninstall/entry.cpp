@@ -74,13 +74,16 @@ int RunUninstaller(int showCommand, uninstall::UniqueHandle& uninstallerMutex) {
   if (!uninstall::IsCopyPath(module)) {
     if (::MessageBoxW(nullptr, kConfirmText, kCaption, MB_OKCANCEL) != IDOK) return 0;
     const auto copy = module.empty() ? std::nullopt : uninstall::CopyPathFor(module);
-    if (copy && ::CopyFileW(module.c_str(), copy->c_str(), FALSE)) {
+    // Held until the copy has started, so that what starts is what was written.
+    if (uninstall::UniqueFileHandle held =
+            copy ? uninstall::WriteCopyOfSelf(module, *copy) : uninstall::UniqueFileHandle()) {
       setupMutex.reset();
       uninstallerMutex.reset();
       uninstall::RunProgram(*copy);
       return 0;
     }
-    // No copy (path too long or not writable): the uninstall runs in this file.
+    // No copy (path too long, not writable, or the name taken by something not ours): the
+    // uninstall runs in this file.
   }
   return RunDialog(showCommand);
 }

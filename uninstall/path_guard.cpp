@@ -117,7 +117,10 @@ GuardVerdict CheckInstallFolder(const std::wstring& path, const ProtectedFolders
   return GuardVerdict::kAllowed;
 }
 
-GuardVerdict DecideInstallFolder(const InstallFolderFacts& facts, const ProtectedFolders& guarded,
+namespace {
+
+// Both spellings pass the guard and the final path names a folder.
+GuardVerdict CheckResolvedFolder(const InstallFolderFacts& facts, const ProtectedFolders& guarded,
                                  NamesEqual equal) {
   GuardVerdict verdict = CheckInstallFolder(facts.recorded, guarded, equal);
   if (verdict != GuardVerdict::kAllowed) return verdict;
@@ -125,12 +128,32 @@ GuardVerdict DecideInstallFolder(const InstallFolderFacts& facts, const Protecte
   // Links, short names and other aliases are gone from the final path: it is the one that counts.
   verdict = CheckInstallFolder(facts.finalPath, guarded, equal);
   if (verdict != GuardVerdict::kAllowed) return verdict;
-  if (!facts.isDirectory) return GuardVerdict::kNotDirectory;
+  return facts.isDirectory ? GuardVerdict::kAllowed : GuardVerdict::kNotDirectory;
+}
+
+}  // namespace
+
+GuardVerdict DecideInstallFolder(const InstallFolderFacts& facts, const ProtectedFolders& guarded,
+                                 NamesEqual equal) {
+  const GuardVerdict verdict = CheckResolvedFolder(facts, guarded, equal);
+  if (verdict != GuardVerdict::kAllowed) return verdict;
   if (facts.holdsMainProcessFile) return GuardVerdict::kAllowed;
   if (SameFolderPath(facts.uninstallerFolder, facts.finalPath, equal)) {
     return GuardVerdict::kAllowed;
   }
   return GuardVerdict::kNotOwned;
+}
+
+GuardVerdict DecideDataFolder(const InstallFolderFacts& facts, const ProtectedFolders& guarded,
+                              NamesEqual equal) {
+  const GuardVerdict verdict = CheckResolvedFolder(facts, guarded, equal);
+  if (verdict != GuardVerdict::kAllowed) return verdict;
+  return facts.holdsMainProcessFile ? GuardVerdict::kHoldsInstallation : GuardVerdict::kAllowed;
+}
+
+std::wstring LastName(const std::wstring& path) {
+  const Canonical c = Canonicalize(path);
+  return c.error == GuardVerdict::kAllowed && !c.names.empty() ? c.names.back() : std::wstring();
 }
 
 bool SameFolderPath(const std::wstring& a, const std::wstring& b, NamesEqual equal) {

@@ -36,6 +36,7 @@ enum class GuardVerdict {
   kUnresolved,      // the folder could not be opened and resolved to its final path
   kNotDirectory,    // the location names a file, not a folder
   kNotOwned,        // nothing in the folder shows that it is this product's
+  kHoldsInstallation,  // a data folder that holds the main process file of some edition
 };
 
 // Judges `path` against `guarded`. `\\?\` and `\\.\` prefixes are read as the path they carry;
@@ -59,6 +60,17 @@ struct InstallFolderFacts {
 // process file, or it is the running uninstaller's own folder).
 GuardVerdict DecideInstallFolder(const InstallFolderFacts& facts, const ProtectedFolders& guarded,
                                  NamesEqual equal);
+
+// The per-user data folder's decision: the same spelling, protected-set and final-path rules as
+// for an installation folder; its place and name make it the product's, but a folder that holds
+// an installation (`holdsMainProcessFile`, looked for with every edition's main process file
+// anywhere in the tree) is never removed.
+GuardVerdict DecideDataFolder(const InstallFolderFacts& facts, const ProtectedFolders& guarded,
+                              NamesEqual equal);
+
+// The last name of `path`, as the guard reads it (trailing separators, dots and blanks dropped);
+// empty for a drive root or a path the guard cannot read.
+std::wstring LastName(const std::wstring& path);
 
 // True when two paths name the same folder after the guard's spelling rules (prefixes,
 // separators, trailing dots and blanks, letter case by `equal`). Unusable paths never match.

@@ -3,6 +3,7 @@
 #include <mstask.h>
 #include <psapi.h>
 #include <shlobj.h>
+#include <sddl.h>
 #include <shlwapi.h>
 #include <taskschd.h>
 #include <tlhelp32.h>
@@ -34,10 +35,6 @@ template <typename T>
 void ReleaseCom(T*& p) {
   if (p != nullptr) p->Release();
   p = nullptr;
-}
-
-void DeleteAtRestart(const std::wstring& path) {
-  ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 std::wstring SpecialFolder(int csidl, bool create) {
@@ -99,15 +96,6 @@ std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* value, R
   return text;
 }
 
-// Removes a junction or symbolic link itself (a folder link like an empty folder); when that is
-// refused, the link is registered for removal at restart. Its target is never touched.
-bool RemoveLink(const std::wstring& path, DWORD attributes) {
-  const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str())
-                                                               : ::DeleteFileW(path.c_str());
-  if (!removed) DeleteAtRestart(path);
-  return removed != FALSE;
-}
-
 void DeleteFileIfPresent(const std::wstring& path) {
   if (::PathFileExistsW(path.c_str())) ::DeleteFileW(path.c_str());
 }
@@ -161,7 +149,8 @@ bool IsWow64() {
   return fn != nullptr && fn(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool TerminateProcessByPath(const std::wstring& path) {
+bool TerminateProcessByPath(const std::wstring& finalPath) {
+  const std::wstring fileName = finalPath.substr(finalPath.rfind(L'\\') + 1);
   UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return false;
   PROCESSENTRY32W entry = {};
@@ -183,55 +172,19 @@ bool TerminateProcessByPath(const std::wstring& path) {
     for (size_t i = 0; i < count; ++i) {
       wchar_t name[kPathChars] = {};
       if (::GetModuleFileNameExW(query.get(), modules[i], name, kPathChars) == 0) continue;
-      if (EqualsIgnoreCase(name, path)) {
-        query.reset();
-        if (!::TerminateProcess(terminate.get(), 0)) ::TerminateProcess(terminate.get(), 0);
-        break;
+      // Only a module of the same file name is resolved: one open per candidate, not per module.
+      const std::wstring path = name;
+      const std::wstring base = path.substr(path.rfind(L'\\') + 1);
+      if (!NamesEqualIgnoreCase(base, fileName) ||
+          !NamesEqualIgnoreCase(FinalPathOf(path), finalPath)) {
+        continue;
       }
+      query.reset();
+      if (!::TerminateProcess(terminate.get(), 0)) ::TerminateProcess(terminate.get(), 0);
+      break;
     }
   }
   return true;
-}
-
-bool DeleteFolderTree(const std::wstring& path) {
-  if (path.size() <= 3) return false;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return RemoveLink(path, attributes);
-  }
-  {
-    WIN32_FIND_DATAW found = {};
-    UniqueFindHandle search(::FindFirstFileW(FindPattern(path).c_str(), &found));
-    if (search) {
-      do {
-        if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
-        const std::wstring child = path + L"\\" + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          RemoveLink(child, found.dwFileAttributes);  // never entered: its target is not ours
-        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          DeleteFolderTree(child);
-        } else if (!::DeleteFileW(child.c_str())) {
-          DeleteAtRestart(child);
-        }
-      } while (::FindNextFileW(search.get(), &found));
-    }
-  }
-  return ::RemoveDirectoryW(path.c_str()) != FALSE;
-}
-
-bool ContainsLink(const std::wstring& path) {
-  WIN32_FIND_DATAW found = {};
-  UniqueFindHandle search(::FindFirstFileW(FindPattern(path).c_str(), &found));
-  if (!search) return false;
-  do {
-    if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        ContainsLink(path + L"\\" + found.cFileName)) {
-      return true;
-    }
-  } while (::FindNextFileW(search.get(), &found));
-  return false;
 }
 
 bool NamesEqualIgnoreCase(const std::wstring& a, const std::wstring& b) {
@@ -246,24 +199,13 @@ std::wstring FinalPathOf(const std::wstring& path, bool* isDirectory) {
   UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file) return {};
   BY_HANDLE_FILE_INFORMATION info = {};
-  if (!::GetFileInformationByHandle(file.get(), &info)) return {};
-  std::wstring out(kPathChars, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = ::GetFinalPathNameByHandleW(file.get(), out.data(), DWORD(out.size()),
-                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0) return {};
-    if (n < out.size()) {
-      out.resize(n);
-      if (isDirectory != nullptr) {
-        *isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      }
-      return out;
-    }
-    out.assign(n, L'\0');  // n is the size needed, terminator included
+  if (!file || !::GetFileInformationByHandle(file.get(), &info)) return {};
+  std::wstring out = FinalPathOfHandle(file.get());
+  if (!out.empty() && isDirectory != nullptr) {
+    *isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
-  return {};
+  return out;
 }
 
 ProtectedFolders ProtectedFoldersOfThisMachine() {
@@ -306,6 +248,93 @@ ProtectedFolders ProtectedFoldersOfThisMachine() {
   return p;
 }
 
+namespace {
+
+// Gathered once per process (the worker's steps and the script read the same facts) and never
+// destroyed, so a worker still running at process exit never reads freed state.
+const ProtectedFolders& MachineFolders() {
+  static const ProtectedFolders* const machine =
+      new ProtectedFolders(ProtectedFoldersOfThisMachine());
+  return *machine;
+}
+
+using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+
+// Opens `name` below `parent` as the key itself, never the key a link names.
+UniqueHKey OpenKeyNoLink(HKEY parent, const std::wstring& name, REGSAM access) {
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, access, &raw) != ERROR_SUCCESS) {
+    return {};
+  }
+  return UniqueHKey(raw);
+}
+
+bool IsLinkKey(HKEY key) {
+  DWORD type = REG_NONE;
+  return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+             ERROR_SUCCESS &&
+         type == REG_LINK;
+}
+
+constexpr REGSAM kDeleteAccess = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+
+// Deletes the open key (opened without following links) and, unless it is a link, its subkeys.
+bool DeleteOpenKey(HKEY key) {
+  static const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  if (deleteKey == nullptr) return false;
+  if (!IsLinkKey(key)) {
+    std::vector<std::wstring> names;
+    for (DWORD i = 0;; ++i) {
+      wchar_t name[256] = {};
+      DWORD chars = 256;
+      const LONG r = ::RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr);
+      if (r == ERROR_MORE_DATA) continue;
+      if (r != ERROR_SUCCESS) break;
+      names.push_back(name);
+    }
+    for (const std::wstring& name : names) {
+      if (UniqueHKey child = OpenKeyNoLink(key, name, kDeleteAccess)) DeleteOpenKey(child.get());
+    }
+  }
+  return deleteKey(key) >= 0;
+}
+
+}  // namespace
+
+bool DeleteRegistryTree(HKEY root, const std::wstring& subkey,
+                        const std::function<bool(HKEY key)>& mayDelete) {
+  // Key by key, so that no link on the way (a user's own classes may hold one) leads elsewhere.
+  UniqueHKey key;
+  HKEY parent = root;
+  size_t start = 0;
+  while (start <= subkey.size()) {
+    size_t end = subkey.find(L'\\', start);
+    if (end == std::wstring::npos) end = subkey.size();
+    const bool last = end == subkey.size();
+    UniqueHKey next = OpenKeyNoLink(parent, subkey.substr(start, end - start),
+                                    last ? kDeleteAccess : KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS);
+    if (!next || (!last && IsLinkKey(next.get()))) return false;
+    key = std::move(next);
+    parent = key.get();
+    start = end + 1;
+  }
+  if (mayDelete && !mayDelete(key.get())) return false;
+  return DeleteOpenKey(key.get());
+}
+
+std::wstring CommandProgramOf(HKEY key) {
+  if (IsLinkKey(key)) return {};
+  // RegGetValueW ends the text and expands a REG_EXPAND_SZ command.
+  wchar_t text[1024] = {};
+  DWORD size = sizeof(text);
+  if (::RegGetValueW(key, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  const std::wstring program = ProgramOfCommand(text);
+  return program.empty() ? std::wstring() : FinalPathOf(program);
+}
+
 std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* mainProcessFile) {
   if (recorded.empty() || mainProcessFile == nullptr) return {};
   InstallFolderFacts facts;
@@ -318,11 +347,22 @@ std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* 
         main != INVALID_FILE_ATTRIBUTES && (main & FILE_ATTRIBUTE_DIRECTORY) == 0;
     facts.uninstallerFolder = FinalPathOf(FolderOf(ModulePath()));
   }
-  // Gathered once per process (the worker's folder step and the script read the same facts) and
-  // never destroyed, so a worker still running at process exit never reads freed state.
-  static const ProtectedFolders* const machine =
-      new ProtectedFolders(ProtectedFoldersOfThisMachine());
-  if (DecideInstallFolder(facts, *machine, NamesEqualIgnoreCase) != GuardVerdict::kAllowed) {
+  if (DecideInstallFolder(facts, MachineFolders(), NamesEqualIgnoreCase) != GuardVerdict::kAllowed) {
+    return {};
+  }
+  return facts.finalPath;
+}
+
+std::wstring DataFolderToRemove(const std::wstring& recorded) {
+  if (recorded.empty()) return {};
+  InstallFolderFacts facts;
+  facts.recorded = recorded;
+  facts.finalPath = FinalPathOf(recorded, &facts.isDirectory);
+  if (facts.isDirectory) {
+    facts.holdsMainProcessFile =
+        TreeHoldsFileNamed(facts.finalPath, MainProcessFilesOfAllEditions());
+  }
+  if (DecideDataFolder(facts, MachineFolders(), NamesEqualIgnoreCase) != GuardVerdict::kAllowed) {
     return {};
   }
   return facts.finalPath;
@@ -473,6 +513,138 @@ bool RunProgram(const std::wstring& path) {
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
   ::WaitForSingleObject(process.get(), 0);
+  return true;
+}
+
+namespace {
+
+// The whole content of the file `file` (open for reading); empty on failure or above 64 MiB.
+bool ReadAll(HANDLE file, std::string* bytes) {
+  LARGE_INTEGER size = {};
+  if (!::GetFileSizeEx(file, &size) || size.QuadPart > (64 << 20)) return false;
+  bytes->assign(size_t(size.QuadPart), '\0');
+  LARGE_INTEGER start = {};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+  DWORD read = 0;
+  return bytes->empty() ||
+         (::ReadFile(file, bytes->data(), DWORD(bytes->size()), &read, nullptr) &&
+          read == bytes->size());
+}
+
+// True when the open file `file` is a plain file of one name, reached by exactly `path` (no
+// link on the way), holding exactly `bytes`.
+bool IsPlainCopyOf(HANDLE file, const std::wstring& path, const std::string& bytes) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  std::string content;
+  return ::GetFileInformationByHandle(file, &info) &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         info.nNumberOfLinks == 1 &&
+         NamesEqualIgnoreCase(FinalPathOfHandle(file),
+                              FinalPathOf(FolderOf(path)) + path.substr(path.rfind(L'\\'))) &&
+         ReadAll(file, &content) && content == bytes;
+}
+
+}  // namespace
+
+UniqueFileHandle WriteCopyOfSelf(const std::wstring& module, const std::wstring& copy) {
+  std::string program;
+  {
+    UniqueFileHandle self(::CreateFileW(module.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    if (!self || !ReadAll(self.get(), &program) || program.empty()) return {};
+  }
+  // A name already there goes only when it is a copy of this very program (a run's leftover).
+  UniqueFileHandle old(::CreateFileW(copy.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (old) {
+    if (!IsPlainCopyOf(old.get(), copy, program)) return {};
+    FILE_DISPOSITION_INFO gone = {TRUE};
+    if (!::SetFileInformationByHandle(old.get(), FileDispositionInfo, &gone, sizeof(gone))) {
+      return {};
+    }
+    old.reset();
+  } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return {};  // there, but not to be opened: not ours to replace
+  }
+  if (!WriteNewFile(copy, program)) return {};
+  // Read back and held against writers and renames until the copy runs: what starts is what was
+  // written, even in a folder that others can write to.
+  UniqueFileHandle held(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!held || !IsPlainCopyOf(held.get(), copy, program)) return {};
+  return held;
+}
+
+bool WriteNewFile(const std::wstring& path, const std::string& bytes) {
+  // CREATE_NEW never opens what is there: no link and no second name of another file is written.
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  const bool whole = bytes.empty() || (::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()),
+                                                   &written, nullptr) &&
+                                       written == bytes.size());
+  if (!whole) {
+    FILE_DISPOSITION_INFO gone = {TRUE};  // a partial file must not stay, let alone run
+    ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof(gone));
+  }
+  return whole;
+}
+
+std::wstring SystemProgram(const wchar_t* name) {
+  wchar_t folder[kPathChars] = {};
+  const UINT n = ::GetSystemDirectoryW(folder, kPathChars);
+  if (n == 0 || n >= kPathChars) return {};
+  return std::wstring(folder) + L"\\" + name;
+}
+
+std::wstring MakeScriptFolder() {
+  wchar_t windows[kPathChars] = {};
+  const UINT n = ::GetSystemWindowsDirectoryW(windows, kPathChars);
+  if (n == 0 || n >= kPathChars) return {};
+  // Owned by the administrators, inheritance cut: nobody else may write, rename or re-permit it.
+  // Where the owner cannot be set (not elevated), the same list with the default owner.
+  for (const wchar_t* sddl : {L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
+                              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)"}) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &raw,
+                                                                nullptr)) {
+      continue;
+    }
+    UniqueLocal descriptor(raw);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      GUID id = {};
+      wchar_t text[40] = {};
+      if (FAILED(::CoCreateGuid(&id)) || ::StringFromGUID2(id, text, 40) == 0) return {};
+      const std::wstring folder = std::wstring(windows) + L"\\Temp\\KovraUninstall-" + text;
+      // A folder that exists is never taken: only one this call made is known to be private.
+      if (::CreateDirectoryW(folder.c_str(), &attributes)) return folder;
+      if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+  }
+  return {};
+}
+
+bool RunScript(const std::wstring& script, const std::wstring& folder) {
+  const std::wstring shell = SystemProgram(L"cmd.exe");
+  const std::wstring system = FolderOf(shell);
+  if (shell.empty() || script.empty() || folder.empty()) return false;
+  // /D: no AutoRun commands; /V:OFF: "!" stays literal; "call" returns here for the folder.
+  std::wstring commandLine = L"\"" + shell + L"\" /D /V:OFF /C \"call \"" + script +
+                             L"\" & rd \"" + folder + L"\"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessW(shell.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, system.c_str(), &startup, &info)) {
+    return false;
+  }
+  UniqueHandle process(info.hProcess);
+  UniqueHandle thread(info.hThread);
   return true;
 }
 

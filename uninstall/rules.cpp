@@ -38,6 +38,32 @@ std::optional<std::wstring> CopyPathFor(const std::wstring& modulePath) {
   return base;
 }
 
+std::wstring InstalledPathOfCopy(const std::wstring& copyPath) {
+  const size_t marker = sizeof(kCopyMarker) / sizeof(wchar_t) - 1;
+  if (copyPath.size() <= marker ||
+      !EqualsIgnoreCase(copyPath.substr(copyPath.size() - marker), kCopyMarker)) {
+    return {};
+  }
+  return copyPath.substr(0, copyPath.size() - marker) + L".exe";
+}
+
+std::wstring ProgramOfCommand(const std::wstring& command) {
+  size_t start = command.find_first_not_of(L" \t");
+  if (start == std::wstring::npos) return {};
+  std::wstring program;
+  if (command[start] == L'"') {
+    const size_t end = command.find(L'"', start + 1);
+    if (end == std::wstring::npos) return {};
+    program = command.substr(start + 1, end - start - 1);
+  } else {
+    program = command.substr(start, command.find_first_of(L" \t", start) - start);
+  }
+  const bool absolute = program.size() > 3 && ((program[0] >= L'a' && program[0] <= L'z') ||
+                                               (program[0] >= L'A' && program[0] <= L'Z')) &&
+                        program[1] == L':' && program[2] == L'\\';
+  return absolute ? program : std::wstring();
+}
+
 std::wstring FindPattern(const std::wstring& folder) {
   if (!folder.empty() && folder.back() == L'\\') return folder + L"*.*";
   return folder + L"\\*.*";

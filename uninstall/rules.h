@@ -20,6 +20,15 @@ bool IsCopyPath(const std::wstring& modulePath);
 // instead of writing the copy under a cut name.
 std::optional<std::wstring> CopyPathFor(const std::wstring& modulePath);
 
+// The installed file a copy was made from: `copyPath` with its final "_new.exe" (any letter case)
+// replaced by ".exe". Empty when the name does not end in the marker.
+std::wstring InstalledPathOfCopy(const std::wstring& copyPath);
+
+// The program a shell command starts: the first token of `command` (quoted, or up to the first
+// blank). Empty unless it is an absolute drive path ("X:\..."), so a relative or bare name never
+// stands for a file of ours.
+std::wstring ProgramOfCommand(const std::wstring& command);
+
 // Search pattern for the entries of `folder`: "\*.*" appended, or "*.*" when it ends in '\'.
 std::wstring FindPattern(const std::wstring& folder);
 

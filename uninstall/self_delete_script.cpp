@@ -6,7 +6,8 @@ namespace uninstall {
 namespace {
 
 constexpr int kRetryLimit = 10;
-constexpr wchar_t kPauseCommand[] = L"ping 127.0.0.1";
+// The pause: four echo requests to this machine, about three seconds.
+constexpr wchar_t kPauseArguments[] = L" 127.0.0.1";
 constexpr wchar_t kEol[] = L"\r\n";
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + EscapeForScript(text) + L"\""; }
@@ -28,7 +29,7 @@ std::wstring EscapeForScript(const std::wstring& path) {
 }
 
 std::wstring BuildSelfDeleteScript(const ScriptTargets& targets, NameableInScript nameable) {
-  const bool file = Usable(targets.uninstaller, nameable);
+  const bool file = Usable(targets.uninstaller, nameable) && Usable(targets.ping, nameable);
   const bool folder = file && Usable(targets.folder, nameable);
   const bool self = Usable(targets.script, nameable);
   if (!file && !self) return {};
@@ -42,7 +43,7 @@ std::wstring BuildSelfDeleteScript(const ScriptTargets& targets, NameableInScrip
     s += kEol;
     s += L"if %num% GTR " + std::to_wstring(kRetryLimit) + L" goto kovraend";
     s += kEol;
-    s += kPauseCommand;
+    s += Quoted(targets.ping) + kPauseArguments;
     s += kEol;
     s += L"del /Q " + Quoted(targets.uninstaller);
     s += kEol;
@@ -50,9 +51,8 @@ std::wstring BuildSelfDeleteScript(const ScriptTargets& targets, NameableInScrip
     s += kEol;
   }
   if (folder) {
-    s += L"del /F /S /Q " + Quoted(targets.folder + L"\\*.*") + L" ";
-    s += kEol;
-    s += L"rd /S /Q " + Quoted(targets.folder);
+    // Not recursive: a link or a person's file that appeared since the worker ran keeps it.
+    s += L"rd " + Quoted(targets.folder);
     s += kEol;
   }
   s += L":kovraend";
@@ -64,9 +64,11 @@ std::wstring BuildSelfDeleteScript(const ScriptTargets& targets, NameableInScrip
 }
 
 std::wstring BuildSelfDeleteScript(const std::wstring& uninstallerPath,
-                                   const std::wstring& scriptPath, bool removeFolder) {
+                                   const std::wstring& scriptPath, const std::wstring& ping,
+                                   bool removeFolder) {
   return BuildSelfDeleteScript(
-      {uninstallerPath, removeFolder ? FolderOf(uninstallerPath) : std::wstring(), scriptPath},
+      {uninstallerPath, removeFolder ? FolderOf(uninstallerPath) : std::wstring(), scriptPath,
+       ping},
       [](const std::wstring&) { return true; });
 }
 

@@ -18,14 +18,17 @@ std::wstring EscapeForScript(const std::wstring& path);
 // What the script removes. Paths are written as given; empty ones are left out.
 struct ScriptTargets {
   std::wstring uninstaller;  // the running uninstaller file, deleted once the process is gone
-  std::wstring folder;       // its folder, removed with everything in it after the file is gone
+  std::wstring folder;       // its folder, removed once the file is gone if nothing else is left
   std::wstring script;       // the script itself, deleted last
+  std::wstring ping;         // full path of the system's ping program, the pause between tries
 };
 
 // The script, lines joined with CR LF and no line end after the last one. It waits for the
-// uninstaller file to become deletable (at most ten pauses), then removes the folder tree, and
-// finally deletes itself. A path that `nameable` refuses gets no deleting line: the script never
-// names what it cannot name exactly (without the uninstaller file, the folder lines go too).
+// uninstaller file to become deletable (at most ten pauses), then removes the folder if it is
+// empty by then, and finally deletes itself. Nothing is deleted recursively: the worker has
+// removed everything else, and what is left (a link, a locked file, a person's file) stays. A
+// path that `nameable` refuses gets no line: the script never names what it cannot name exactly
+// (without the uninstaller file or the pause program, the waiting and folder lines go too).
 // Empty when nothing is left to delete.
 std::wstring BuildSelfDeleteScript(const ScriptTargets& targets, NameableInScript nameable);
 
@@ -33,6 +36,7 @@ std::wstring BuildSelfDeleteScript(const ScriptTargets& targets, NameableInScrip
 // `removeFolder` is true, every path taken as nameable: the plain text, for callers that judge
 // the paths themselves.
 std::wstring BuildSelfDeleteScript(const std::wstring& uninstallerPath,
-                                   const std::wstring& scriptPath, bool removeFolder);
+                                   const std::wstring& scriptPath, const std::wstring& ping,
+                                   bool removeFolder);
 
 }  // namespace uninstall

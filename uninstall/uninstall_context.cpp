@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <objbase.h>
-#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -31,6 +30,7 @@ UninstallContext& UninstallContext::Instance() {
 void UninstallContext::SetForTest(Edition edition, std::wstring installDir) {
   edition_ = edition;
   installDir_ = std::move(installDir);
+  approvedFolder_.reset();
 }
 
 void UninstallContext::LoadInstallLocation() {
@@ -47,10 +47,23 @@ void UninstallContext::LoadInstallLocation() {
   } else {
     installDir_.clear();
   }
+  approvedFolder_.reset();
+}
+
+const std::wstring& UninstallContext::ApprovedInstallFolder() {
+  if (!approvedFolder_) {
+    approvedFolder_ = uninstall::InstallFolderToRemove(
+        installDir_, uninstall::NamesOf(edition_).mainProcessFile);
+  }
+  return *approvedFolder_;
 }
 
 void UninstallContext::CloseRunningProcesses() {
-  for (const std::wstring& target : uninstall::ProcessTargets(edition_, installDir_)) {
+  // Only the product's programs in the folder that the folder step would remove: a location the
+  // guard refuses ends nobody's process.
+  const std::wstring& folder = ApprovedInstallFolder();
+  if (folder.empty()) return;
+  for (const std::wstring& target : uninstall::ProcessTargets(edition_, folder)) {
     uninstall::TerminateProcessByPath(target);
   }
 }
@@ -62,27 +75,59 @@ void UninstallContext::RemoveShortcuts() {
 
 void UninstallContext::RemoveRegistryEntries() {
   const bool wow64 = uninstall::IsWow64();
-  ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, uninstall::UninstallKeyPath(edition_, wow64).c_str());
-  if (const wchar_t* command = uninstall::UrlProtocolCommandKey(edition_, wow64)) {
-    ::SHDeleteKeyW(HKEY_CLASSES_ROOT, command);
-  }
+  uninstall::DeleteRegistryTree(HKEY_LOCAL_MACHINE, uninstall::UninstallKeyPath(edition_, wow64));
+  const wchar_t* command = uninstall::UrlProtocolCommandKey(edition_, wow64);
+  const std::wstring& folder = ApprovedInstallFolder();
+  if (command == nullptr || folder.empty()) return;
+  // The protocol is ours only while its command starts our program; another viewer keeps it.
+  const std::wstring program =
+      uninstall::FinalPathOf(folder + L"\\" + uninstall::NamesOf(edition_).mainProcessFile);
+  if (program.empty()) return;
+  uninstall::DeleteRegistryTree(HKEY_CLASSES_ROOT, command, [&program](HKEY key) {
+    return uninstall::NamesEqualIgnoreCase(uninstall::CommandProgramOf(key), program);
+  });
 }
 
 void UninstallContext::RemoveAppDataFolder() {
   wchar_t folder[MAX_PATH] = {};
   if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, TRUE) || folder[0] == 0) return;
   if (!::PathAppendW(folder, kDataFolderName)) return;
-  if (::PathFileExistsW(folder)) uninstall::DeleteFolderTree(folder);
+  // The user's own setting decides where this is: it gets the same scrutiny as the recorded
+  // installation folder, and is deleted by its final path so that names the Win32 layer reads
+  // differently (CON, a trailing dot) are deleted exactly.
+  const std::wstring data = uninstall::DataFolderToRemove(folder);
+  if (data.empty()) return;
+  uninstall::RemovalScope scope;
+  scope.expectedFinalPath = data;
+  scope.keep = uninstall::FinalPathOf(uninstall::ModulePath());
+  uninstall::RemoveFolder(data, scope);
 }
 
 void UninstallContext::RemoveInstallFolder() {
-  // Decided and deleted on the final path, so no link or alias leads the deletion elsewhere.
-  const std::wstring folder =
-      uninstall::InstallFolderToRemove(installDir_, uninstall::NamesOf(edition_).mainProcessFile);
+  const std::wstring& folder = ApprovedInstallFolder();
   if (folder.empty()) return;
-  if (uninstall::DeleteFolderTree(folder)) return;  // gone: nothing is left to register
-  // Registered only while the path is still that folder: a name registered after the folder is
-  // gone would delete whatever is put there before the restart.
+  uninstall::RemovalScope scope;
+  scope.expectedFinalPath = folder;
+  // The running uninstaller is the script's: neither deleted now nor registered for the restart.
+  const std::wstring module = uninstall::ModulePath();
+  scope.keep = uninstall::FinalPathOf(module);
+  // Everything goes only in a folder that the installer named; anywhere else (a folder shared
+  // with a person's files) only the product's own files go, by name.
+  const bool whole = uninstall::NamesEqualIgnoreCase(
+      uninstall::LastName(folder), uninstall::ProductFolderName(edition_));
+  if (!whole) {
+    scope.onlyNames = uninstall::ProgramFileNames(edition_);
+    const std::wstring installed = uninstall::InstalledPathOfCopy(module);
+    if (!installed.empty() &&
+        uninstall::SameFolderPath(uninstall::FinalPathOf(uninstall::FolderOf(module)), folder,
+                                  uninstall::NamesEqualIgnoreCase)) {
+      scope.onlyNames.push_back(installed.substr(installed.rfind(L'\\') + 1));
+    }
+  }
+  const uninstall::FolderRemoval result = uninstall::RemoveFolder(folder, scope);
+  // The folder waits for the restart only behind what is registered in it, which is still there;
+  // and only while its path is still that folder, not a link put in its place.
+  if (result.removed || !whole || !result.registered) return;
   const DWORD attributes = ::GetFileAttributesW(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
       !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -103,42 +148,30 @@ void UninstallContext::RemoveUpdateTask() {
 void UninstallContext::WriteSelfDeleteScript() {
   const std::wstring module = uninstall::ModulePath();
   if (module.empty()) return;
-  wchar_t temp[MAX_PATH] = {};
-  const DWORD n = ::GetTempPathW(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH) return;
-  const std::wstring scriptPath = std::wstring(temp) + uninstall::kScriptFileName;
-  // The folder lines are written only for the uninstaller's own installation folder, by its final
-  // path, and not when it still holds a link: the script's recursive del and rd may follow links
-  // (some command processors do).
   uninstall::ScriptTargets targets;
   targets.uninstaller = module;
-  targets.script = scriptPath;
-  const std::wstring folder =
-      uninstall::InstallFolderToRemove(installDir_, uninstall::NamesOf(edition_).mainProcessFile);
+  targets.ping = uninstall::SystemProgram(L"PING.EXE");
+  // The folder line only for the uninstaller's own installation folder, by its final path; the
+  // line removes the folder only if it is empty, so it may stand for a shared folder too.
+  const std::wstring& folder = ApprovedInstallFolder();
   if (!folder.empty() &&
       uninstall::SameFolderPath(uninstall::FinalPathOf(uninstall::FolderOf(module)), folder,
-                                uninstall::NamesEqualIgnoreCase) &&
-      !uninstall::ContainsLink(folder)) {
+                                uninstall::NamesEqualIgnoreCase)) {
     targets.folder = uninstall::PlainDrivePath(folder);
   }
-  const std::wstring script =
-      uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript);
-  if (script.empty()) return;
-
-  const std::string converted = uninstall::ToAnsi(script);
-  if (converted.empty()) return;
-  {
-    uninstall::UniqueFileHandle file(::CreateFileW(scriptPath.c_str(), GENERIC_WRITE,
-                                                   FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), converted.data(), DWORD(converted.size()), &written, nullptr) ||
-        written != DWORD(converted.size())) {
-      return;  // a partial script must not run
-    }
+  // Written and run where only administrators can write, never in the user's temporary folder,
+  // where anyone the user runs could rewrite it or plant a program it would call.
+  const std::wstring runFolder = uninstall::MakeScriptFolder();
+  if (runFolder.empty()) return;
+  targets.script = runFolder + L"\\" + uninstall::kScriptFileName;
+  const std::string converted = uninstall::ToAnsi(
+      uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript));
+  if (!converted.empty() && uninstall::WriteNewFile(targets.script, converted) &&
+      uninstall::RunScript(targets.script, runFolder)) {
+    return;
   }
-  ::ShellExecuteW(nullptr, L"open", scriptPath.c_str(), nullptr, temp, SW_HIDE);
+  ::DeleteFileW(targets.script.c_str());
+  ::RemoveDirectoryW(runFolder.c_str());
 }
 
 unsigned __stdcall UninstallThreadProc(void* callback) {

@@ -1,6 +1,7 @@
 // The uninstaller's per-process state and its removal steps. Windows only.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "edition.h"
@@ -17,20 +18,26 @@ class UninstallContext : public uninstall::IUninstallSteps {
   // process's registry view; installDir becomes empty when the value is missing or empty.
   void LoadInstallLocation();
 
+  // Ends the product's programs running from the folder that RemoveInstallFolder would remove.
   void CloseRunningProcesses() override;
   void RemoveShortcuts() override;
+  // Deletes the uninstall key (a link only itself) and the URL-protocol command key, the latter
+  // only while its command starts the product's program in the approved installation folder.
   void RemoveRegistryEntries() override;
+  // Deletes the per-user data folder by its final path, unless the guard refuses it or it holds
+  // an installation of any edition.
   void RemoveAppDataFolder() override;
   // Deletes installDir, by its final path, only when it is an existing folder that the path guard
   // accepts and that shows it is the product's (InstallFolderToRemove); otherwise nothing is
-  // deleted or registered for restart.
+  // deleted or registered for restart. A folder not named as the installer names it loses only
+  // the product's own files.
   void RemoveInstallFolder() override;
   void RemoveUpdateTask() override;
 
-  // Writes the hidden self-deleting script into the temporary folder and starts it. The script
-  // removes the uninstaller's folder only when that folder is the installation folder that
-  // RemoveInstallFolder would remove and holds no link; it names no path that the command
-  // processor would read differently.
+  // Writes the hidden self-deleting script into a new folder that only administrators can write
+  // and starts it. The script deletes the uninstaller file, then removes the uninstaller's folder
+  // if it is empty and is the installation folder that RemoveInstallFolder would remove; it names
+  // no path that the command processor would read differently.
   void WriteSelfDeleteScript();
 
   Edition edition() const { return edition_; }
@@ -41,8 +48,13 @@ class UninstallContext : public uninstall::IUninstallSteps {
  private:
   UninstallContext() = default;
 
+  // The final path of installDir when the guard approves it (empty otherwise): decided once, on
+  // first use, so that the process, registry and folder steps and the script act on one decision.
+  const std::wstring& ApprovedInstallFolder();
+
   Edition edition_ = Student;
   std::wstring installDir_;
+  std::optional<std::wstring> approvedFolder_;
 };
 
 // The worker thread's entry (a _beginthreadex routine); `callback` is the IUninstallCallBack*.

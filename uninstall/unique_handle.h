@@ -55,6 +55,7 @@ inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DeleteMemoryDc(HDC h) { ::DeleteDC(h); }
 inline void FreeGlobal(HGLOBAL h) { ::GlobalFree(h); }
+inline void FreeLocal(HLOCAL h) { ::LocalFree(h); }
 
 // Kernel objects whose failure value is null (processes, threads, mutexes).
 using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
@@ -70,6 +71,8 @@ using UniqueRegion = UniqueAny<HRGN, DeleteGdiObject>;
 // A DC made by CreateCompatibleDC (not one from GetDC or BeginPaint).
 using UniqueMemoryDc = UniqueAny<HDC, DeleteMemoryDc>;
 using UniqueGlobal = UniqueAny<HGLOBAL, FreeGlobal>;
+// Memory the system allocated with LocalAlloc for the caller (security descriptors).
+using UniqueLocal = UniqueAny<HLOCAL, FreeLocal>;
 
 // Runs a callable when the scope ends, unless released.
 template <typename F>

@@ -70,6 +70,20 @@ TEST(CopyRules, CopyPathReplacesExtensionOrRefuses) {
   EXPECT_EQ(CopyPathFor(fits).value().size(), 259u);
   const std::wstring tooLong = folder + std::wstring(259 - folder.size() - 7, L'b') + L".exe";
   EXPECT_FALSE(CopyPathFor(tooLong).has_value());
+  EXPECT_EQ(InstalledPathOfCopy(L"C:\\K\\uninstall_NEW.exe"), L"C:\\K\\uninstall.exe");
+  EXPECT_EQ(InstalledPathOfCopy(L"C:\\a_new.exe\\uninstall.exe"), L"");
+}
+
+// Catches another program's command, a relative or bare name, or a cut quoted path taken for a
+// program of ours.
+TEST(PathRules, ProgramOfCommand) {
+  EXPECT_EQ(ProgramOfCommand(L" \"C:\\Program Files\\K\\KovraPravik.exe\" \"%1\""),
+            L"C:\\Program Files\\K\\KovraPravik.exe");
+  EXPECT_EQ(ProgramOfCommand(L"C:\\K\\KovraPravik.exe %1"), L"C:\\K\\KovraPravik.exe");
+  EXPECT_EQ(ProgramOfCommand(L"KovraPravik.exe \"%1\""), L"");
+  EXPECT_EQ(ProgramOfCommand(L"\"C:\\K\\KovraPravik.exe %1"), L"");
+  EXPECT_EQ(ProgramOfCommand(L"\\\\server\\K.exe"), L"");
+  EXPECT_EQ(ProgramOfCommand(L""), L"");
 }
 
 // Catches a doubled separator in the pattern or a cut of the wrong part of the path.
@@ -137,34 +151,40 @@ bool AsciiOnly(const std::wstring& path) {
   return true;
 }
 
-// Catches any change of the script's eleven lines, its CR LF ends or a line end after the last.
-TEST(SelfDeleteScript, ElevenLinesByteForByte) {
+constexpr wchar_t kPing[] = L"C:\\Windows\\system32\\PING.EXE";
+
+// Catches any change of the script's lines, its CR LF ends or a line end after the last; a bare
+// "ping" (found first in whatever folder the script runs in) or a recursive deletion coming back.
+TEST(SelfDeleteScript, TenLinesByteForByte) {
   const std::wstring script = BuildSelfDeleteScript(
       {L"C:\\Program Files\\Kovra\\uninstall_new.exe", L"C:\\Program Files\\Kovra",
-       L"C:\\users\\u\\Temp\\delKovraUninstall.bat"},
+       L"C:\\Windows\\Temp\\KovraUninstall-{1}\\delKovraUninstall.bat", kPing},
       AnyPath);
   const std::wstring expected =
       L"set num=0\r\n"
       L":kovradel\r\n"
       L"set /a num+=1\r\n"
       L"if %num% GTR 10 goto kovraend\r\n"
-      L"ping 127.0.0.1\r\n"
+      L"\"C:\\Windows\\system32\\PING.EXE\" 127.0.0.1\r\n"
       L"del /Q \"C:\\Program Files\\Kovra\\uninstall_new.exe\"\r\n"
       L"if exist \"C:\\Program Files\\Kovra\\uninstall_new.exe\" goto kovradel\r\n"
-      L"del /F /S /Q \"C:\\Program Files\\Kovra\\*.*\" \r\n"
-      L"rd /S /Q \"C:\\Program Files\\Kovra\"\r\n"
+      L"rd \"C:\\Program Files\\Kovra\"\r\n"
       L":kovraend\r\n"
-      L"del \"C:\\users\\u\\Temp\\delKovraUninstall.bat\" /Q";
+      L"del \"C:\\Windows\\Temp\\KovraUninstall-{1}\\delKovraUninstall.bat\" /Q";
   EXPECT_EQ(script, expected);
+  // Without the pause program by its full path there is no waiting, so no deleting either.
+  EXPECT_EQ(BuildSelfDeleteScript({L"C:\\K\\u_new.exe", L"C:\\K", L"C:\\T\\d.bat", L""}, AnyPath),
+            L":kovraend\r\ndel \"C:\\T\\d.bat\" /Q");
 }
 
 // Catches a '%' in a path left for the command processor to expand (it could name another
 // folder, for example "%num%").
 TEST(SelfDeleteScript, PercentInPathsIsDoubled) {
   const std::wstring script = BuildSelfDeleteScript(
-      {L"C:\\a%num%b\\u_new.exe", L"C:\\a%num%b", L"C:\\T%x\\delKovraUninstall.bat"}, AnyPath);
+      {L"C:\\a%num%b\\u_new.exe", L"C:\\a%num%b", L"C:\\T%x\\delKovraUninstall.bat", kPing},
+      AnyPath);
   EXPECT_NE(script.find(L"del /Q \"C:\\a%%num%%b\\u_new.exe\"\r\n"), std::wstring::npos);
-  EXPECT_NE(script.find(L"rd /S /Q \"C:\\a%%num%%b\"\r\n"), std::wstring::npos);
+  EXPECT_NE(script.find(L"rd \"C:\\a%%num%%b\"\r\n"), std::wstring::npos);
   EXPECT_NE(script.find(L"del \"C:\\T%%x\\delKovraUninstall.bat\" /Q"), std::wstring::npos);
   EXPECT_NE(script.find(L"if %num% GTR 10"), std::wstring::npos);
 }
@@ -172,9 +192,8 @@ TEST(SelfDeleteScript, PercentInPathsIsDoubled) {
 // Catches a foreign folder (uninstaller not in the installation folder) being wiped.
 TEST(SelfDeleteScript, ForeignFolderKeepsFolder) {
   const std::wstring script =
-      BuildSelfDeleteScript({L"C:\\Tools\\u_new.exe", L"", L"C:\\T\\delKovraUninstall.bat"}, AnyPath);
+      BuildSelfDeleteScript({L"C:\\Tools\\u_new.exe", L"", L"C:\\T\\delKovraUninstall.bat", kPing}, AnyPath);
   EXPECT_EQ(script.find(L"rd "), std::wstring::npos);
-  EXPECT_EQ(script.find(L"del /F"), std::wstring::npos);
   EXPECT_NE(script.find(L"if exist \"C:\\Tools\\u_new.exe\" goto kovradel\r\n:kovraend\r\n"),
             std::wstring::npos);
 }
@@ -184,17 +203,17 @@ TEST(SelfDeleteScript, ForeignFolderKeepsFolder) {
 TEST(SelfDeleteScript, UnnameablePathsGetNoDeletingLine) {
   const std::wstring lookalike = L"C:\\Apps\\a\uFF05num\uFF05b\uFF3C..";
   const std::wstring bat = L"C:\\T\\delKovraUninstall.bat";
-  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u_new.exe", lookalike, bat}, AsciiOnly),
+  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u_new.exe", lookalike, bat, kPing}, AsciiOnly),
             L":kovraend\r\ndel \"C:\\T\\delKovraUninstall.bat\" /Q");
   const std::wstring keepFolder =
-      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", lookalike, bat}, AsciiOnly);
+      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", lookalike, bat, kPing}, AsciiOnly);
   EXPECT_NE(keepFolder.find(L"del /Q \"C:\\K\\u_new.exe\""), std::wstring::npos);
   EXPECT_EQ(keepFolder.find(L"rd "), std::wstring::npos);
   const std::wstring keepScript =
-      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", L"C:\\K", L"C:\\\u00C9\\d.bat"}, AsciiOnly);
-  const std::wstring tail = L"rd /S /Q \"C:\\K\"\r\n:kovraend";
+      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", L"C:\\K", L"C:\\\u00C9\\d.bat", kPing}, AsciiOnly);
+  const std::wstring tail = L"rd \"C:\\K\"\r\n:kovraend";
   EXPECT_EQ(keepScript.substr(keepScript.size() - tail.size()), tail);
-  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u.exe", L"", L"C:\\\u00C9\\d.bat"}, AsciiOnly),
+  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u.exe", L"", L"C:\\\u00C9\\d.bat", kPing}, AsciiOnly),
             L"");
 }
 
@@ -312,6 +331,23 @@ TEST(PathGuard, DecisionTable) {
     facts.uninstallerFolder = row.uninstallerFolder;
     EXPECT_EQ(DecideInstallFolder(facts, m, FoldEqual), row.expected);
   }
+}
+
+// Catches a data folder that holds an installation, or lies in a protected place, deleted, and
+// the name a folder is judged by taken from the wrong end of its path.
+TEST(PathGuard, DataFolderAndLastName) {
+  const ProtectedFolders m = Machine();
+  InstallFolderFacts facts;
+  facts.recorded = facts.finalPath = L"C:\\Program Files\\Kovra";
+  facts.isDirectory = true;
+  EXPECT_EQ(DecideDataFolder(facts, m, FoldEqual), GuardVerdict::kAllowed);
+  facts.holdsMainProcessFile = true;
+  EXPECT_EQ(DecideDataFolder(facts, m, FoldEqual), GuardVerdict::kHoldsInstallation);
+  facts.holdsMainProcessFile = false;
+  facts.finalPath = L"\\\\?\\C:\\users\\bob\\Documents";
+  EXPECT_EQ(DecideDataFolder(facts, m, FoldEqual), GuardVerdict::kProtected);
+  EXPECT_EQ(LastName(L"\\\\?\\C:\\Apps\\KovraPravik. \\"), L"KovraPravik");
+  EXPECT_EQ(LastName(L"C:\\"), L"");
 }
 
 // Catches a final path handed to the script in a spelling that names another folder.

@@ -21,6 +21,8 @@ namespace {
 
 using namespace uninstall;
 
+constexpr wchar_t kPing[] = L"C:\\windows\\system32\\PING.EXE";
+
 std::wstring MakeTempFolder(const wchar_t* name) {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
@@ -75,6 +77,59 @@ TEST(DeleteFolderTree, LockedFileStaysAndTheRestIsGone) {
   EXPECT_TRUE(Exists(root + L"\\locked.txt"));
   ::CloseHandle(lock);
   EXPECT_TRUE(DeleteFolderTree(root));
+}
+
+bool ReadOnly(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// Catches a second name of a person's file that changes the file when it is deleted (its shared
+// read-only bit cleared), a read-only file of ours left behind, and names that only exact final
+// paths reach (CON, aux) left or registered under another name.
+TEST(DeleteFolderTree, OtherNamesOfAFileAndNamesWin32ReadsDifferently) {
+  const std::wstring root = MakeTempFolder(L"kv_names");
+  const std::wstring person = MakeTempFolder(L"kv_person") + L"\\contract.pdf";
+  WriteFile(person);
+  ASSERT_TRUE(::CreateHardLinkW((root + L"\\contract.pdf").c_str(), person.c_str(), nullptr));
+  ASSERT_TRUE(::SetFileAttributesW(person.c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteFile(root + L"\\ours.dll");
+  ASSERT_TRUE(::SetFileAttributesW((root + L"\\ours.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::wstring exact = L"\\\\?\\" + root;
+  for (const wchar_t* name : {L"\\CON", L"\\aux"}) WriteFile(exact + name);
+  DeleteFolderTree(root);
+  EXPECT_TRUE(ReadOnly(person));
+  EXPECT_FALSE(Exists(root + L"\\ours.dll"));
+  for (const wchar_t* name : {L"\\CON", L"\\aux"}) EXPECT_FALSE(Exists(exact + name));
+  ::SetFileAttributesW(person.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFolderTree(FolderOf(person));
+  DeleteFolderTree(root);
+}
+
+// Catches the relaunch copy written through a name that is not ours (a person's file, or a second
+// name of one), and a leftover copy of this very program not replaced.
+TEST(WriteCopyOfSelf, ReplacesOnlyItsOwnLeftover) {
+  const std::wstring root = MakeTempFolder(L"kv_copy");
+  const std::wstring copy = root + L"\\u_new.exe";
+  const std::wstring module = ModulePath();
+  EXPECT_TRUE(WriteCopyOfSelf(module, copy));
+  EXPECT_TRUE(WriteCopyOfSelf(module, copy));  // its own leftover
+  ASSERT_TRUE(::DeleteFileW(copy.c_str()));
+  const std::wstring person = root + L"\\thesis.docx";
+  WriteFile(person);
+  for (bool hardLink : {false, true}) {
+    if (hardLink) {
+      ASSERT_TRUE(::CreateHardLinkW(copy.c_str(), person.c_str(), nullptr));
+    } else {
+      WriteFile(copy);
+    }
+    EXPECT_FALSE(WriteCopyOfSelf(module, copy));
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(::GetFileAttributesExW(person.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeLow, 1u);
+    ASSERT_TRUE(::DeleteFileW(copy.c_str()));
+  }
+  DeleteFolderTree(root);
 }
 
 bool IsRemovableInstallFolder(const std::wstring& dir) {
@@ -159,11 +214,14 @@ TEST(TerminateProcessByPath, EndsEveryMatchAndNothingElse) {
   });
   ASSERT_TRUE(first && second && other);
 
+  // Targets are final paths: a bare name or another spelling of the path matches nothing.
+  const std::wstring target = FinalPathOf(installed);
+  ASSERT_FALSE(target.empty());
   EXPECT_TRUE(TerminateProcessByPath(L"\\KovraPravik.exe"));
-  EXPECT_TRUE(TerminateProcessByPath(root + L"\\install\\\\KovraPravik.exe"));
+  EXPECT_TRUE(TerminateProcessByPath(FolderOf(target) + L"\\\\KovraPravik.exe"));
   EXPECT_TRUE(Running(first) && Running(second) && Running(other));
 
-  std::wstring upper = installed;
+  std::wstring upper = target;
   ::CharUpperBuffW(upper.data(), DWORD(upper.size()));
   EXPECT_TRUE(TerminateProcessByPath(upper));
   for (const UniqueHandle* ended : {&first, &second}) {
@@ -282,24 +340,59 @@ TEST(UninstallContextRegistry, LoadInstallLocation) {
   EXPECT_EQ(context.installDir(), L"");
 }
 
-// Catches the URL-protocol parents removed, or the other edition's command key taken.
+// Catches the URL-protocol parents removed, the other edition's command key taken, another
+// program's command deleted, and a key deleted through a registry link.
 TEST(UninstallContextRegistry, RemovesOnlyTheEditionsKeys) {
   const bool wow64 = IsWow64();
   const std::wstring uninstallKey = UninstallKeyPath(Student, wow64);
   const std::wstring mine = UrlProtocolCommandKey(Student, wow64);
   const std::wstring other = UrlProtocolCommandKey(Teacher, wow64);
-  SetValue(HKEY_LOCAL_MACHINE, uninstallKey, L"InstallLocation", L"C:\\K");
-  SetValue(HKEY_CLASSES_ROOT, mine, nullptr, L"a");
-  SetValue(HKEY_CLASSES_ROOT, mine + L"\\deeper", nullptr, L"a");
-  SetValue(HKEY_CLASSES_ROOT, other, nullptr, L"b");
-  UninstallContext::Instance().SetForTest(Student, L"C:\\K");
-  UninstallContext::Instance().RemoveRegistryEntries();
+  const std::wstring folder = MakeTempFolder(L"KovraPravik");
+  WriteFile(folder + L"\\KovraPravik.exe");
+  UninstallContext& context = UninstallContext::Instance();
+  struct Row {
+    const wchar_t* command;
+    bool deleted;
+  };
+  const std::wstring ours = L"\"" + folder + L"\\KovraPravik.exe\" \"%1\"";
+  for (const Row& row : {Row{ours.c_str(), true},
+                         Row{L"\"C:\\Program Files\\OtherViewer\\viewer.exe\" \"%1\"", false},
+                         Row{L"KovraPravik.exe \"%1\"", false}}) {
+    SetValue(HKEY_LOCAL_MACHINE, uninstallKey, L"InstallLocation", folder);
+    SetValue(HKEY_CLASSES_ROOT, mine, nullptr, row.command);
+    SetValue(HKEY_CLASSES_ROOT, mine + L"\\deeper", nullptr, L"a");
+    SetValue(HKEY_CLASSES_ROOT, other, nullptr, L"b");
+    context.SetForTest(Student, folder);
+    context.RemoveRegistryEntries();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey));
+    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, mine), !row.deleted);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FolderOf(mine)));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, other));
+  }
+
+  // The uninstall key as a link to another product's key: the link goes, the other key stays.
+  const std::wstring victim = FolderOf(uninstallKey) + L"\\OtherProduct";
+  SetValue(HKEY_LOCAL_MACHINE, victim + L"\\Sub", L"DisplayName", L"Other");
+  HKEY link = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), 0, nullptr,
+                              REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                              &link, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring target = L"\\Registry\\Machine\\" + victim;
+  ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                   reinterpret_cast<const BYTE*>(target.c_str()),
+                   DWORD(target.size() * sizeof(wchar_t)));
+  ::RegCloseKey(link);
+  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey + L"\\Sub"));  // the link works
+  context.RemoveRegistryEntries();
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, victim + L"\\Sub"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, mine));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FolderOf(mine)));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, other));
+
+  ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, victim.c_str());
   ::SHDeleteKeyW(HKEY_CLASSES_ROOT, L"qpx");
   ::SHDeleteKeyW(HKEY_CLASSES_ROOT, L"qpxt");
+  context.SetForTest(Student, L"");
+  DeleteFolderTree(folder);
 }
 
 // Catches a failed WOW64 detection, which would send every registry step to the wrong view. Only
@@ -318,7 +411,7 @@ TEST(Wow64, DetectedWhereExpected) {
 TEST(ScriptText, AnsiConversionIsNeverCut) {
   const std::wstring script =
       BuildSelfDeleteScript(L"C:\\" + std::wstring(500, L'p') + L"\\uninstall_new.exe",
-                            L"C:\\" + std::wstring(500, L't') + L"\\delKovraUninstall.bat", true);
+                            L"C:\\" + std::wstring(500, L't') + L"\\delKovraUninstall.bat", kPing, true);
   ASSERT_GT(script.size(), 1819u);
   const std::string ansi = ToAnsi(script);
   EXPECT_EQ(ansi.size(), script.size());  // ASCII text: one byte per character
@@ -329,7 +422,7 @@ TEST(ScriptText, AnsiConversionIsNeverCut) {
   }
   if (::GetACP() != 936) return;
   const std::wstring chinese = BuildSelfDeleteScript(
-      L"C:\\课堂" + std::wstring(300, L'卸') + L"\\uninstall_new.exe", L"C:\\临时\\删除.bat", true);
+      L"C:\\课堂" + std::wstring(300, L'卸') + L"\\uninstall_new.exe", L"C:\\临时\\删除.bat", kPing, true);
   const size_t doubled =
       std::count_if(chinese.begin(), chinese.end(), [](wchar_t c) { return c > 0x7F; });
   ASSERT_GT(doubled, 600u);
