@@ -80,7 +80,7 @@ suite_full() {
   local inst='C:\Program Files\Kovra\KovraPravik'
   local idir; idir=$(unix_of "$inst")
   make_install "$inst"
-  w reg add 'HKCR\qpx\shell\open\command' /ve /d '"C:\x.exe" "%1"' /f >/dev/null
+  w reg add 'HKCR\qpx\shell\open\command' /ve /d "\"$inst\\KovraPravik.exe\" \"%1\"" /f >/dev/null
   w reg add 'HKCR\qpxt\shell\open\command' /ve /d '"C:\y.exe" "%1"' /f >/dev/null
   echo lnk > "$desktop/KovraPravik.lnk"
   echo lnk > "$desktop/Other.lnk"
@@ -155,7 +155,8 @@ suite_full() {
   if [ "$task" = 1 ]; then
     check "update task removed" bash -c "! wine '$tool' task-exists KovraUpdateTaskMachine 2>/dev/null"
   fi
-  check "script removed itself" [ ! -e "$temp_bat" ]
+  check "script and its folder removed themselves" [ -z "$(script_dirs)" ]
+  check "nothing written in the user's temporary folder" [ ! -e "$temp_bat" ]
   local lost; lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik" \
     "./users/$user/AppData/Roaming/Kovra" "./users/$user/Desktop/KovraPravik.lnk" \
     "./users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Kovra/KovraPravik" \
@@ -187,7 +188,7 @@ suite_full() {
   wait "$first"
   wait "$holder" 2>/dev/null
   sleep 1
-  check "no script written" [ ! -e "$temp_bat" ]
+  check "no script written" [ -z "$(script_dirs)" ]
   check "copy left in place" [ -e "$idir/Uninstall_NEW.exe" ]
 }
 

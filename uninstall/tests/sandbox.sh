@@ -13,9 +13,10 @@
 #   kv_sandbox_cleanup             stops the prefix's server and Xvfb, deletes the prefix
 #
 # Layout: C (the prefix's C: drive), user, U (Windows profile path), profile, desktop, programs,
-# appdata, temp_bat (the self-deleting script), tool (D:\kv_uitool.exe), uninstall_key.
+# appdata, temp_bat (the script's name in the user's temporary folder, where it must never be
+# written), tool (D:\kv_uitool.exe), uninstall_key.
 # Helpers: w, unix_of, set_location, key_exists, snapshot, make_install, start_client, stop_all,
-# wait_for_script, lost_outside, pending, registered_outside.
+# script_dirs, wait_for_script, lost_outside, pending, registered_outside.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wine-prefix.sh"
 
@@ -139,10 +140,16 @@ stop_all() {
   pids=()
 }
 
-# Waits until the self-deleting script has run and removed itself; false after a minute.
+# The self-deleting script's folders (a new one each run in the Windows folder's Temp).
+script_dirs() { ls -d "$C"/windows/temp/KovraUninstall-* 2>/dev/null; }
+
+# Waits until the self-deleting script has run and removed itself and its folder; false after a
+# minute.
 wait_for_script() {
   for _ in $(seq 240); do
-    if [ ! -e "$temp_bat" ] && ! w "$tool" running 'C:\windows\system32\cmd.exe'; then return 0; fi
+    if [ -z "$(script_dirs)" ] && ! w "$tool" running 'C:\windows\system32\cmd.exe'; then
+      return 0
+    fi
     sleep 0.25
   done
   return 1
