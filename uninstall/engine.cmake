@@ -75,7 +75,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set_tests_properties(uninstall.wow64 PROPERTIES LABELS "e2e" TIMEOUT 300)
 endif()
 
-foreach(suite full hostile-a hostile-b look)
+foreach(suite full hostile-a hostile-b race owner look)
   add_test(NAME uninstall.e2e.${suite}
            COMMAND bash "${kv_uninstall_dir}/tests/e2e.sh" ${suite} "${CMAKE_BINARY_DIR}/bin"
                    "${CMAKE_SOURCE_DIR}")

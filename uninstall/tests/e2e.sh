@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests of uninstall.exe under Wine on simulated installations.
 #
-#   e2e.sh full|hostile-a|hostile-b|look <bin-dir> <source-dir>
+#   e2e.sh full|hostile-a|hostile-b|race|owner|look <bin-dir> <source-dir>
 #
 # Every run gets its own throw-away prefix made by kv_make_safe_prefix: no z: drive, user folders
 # that are real empty folders, all fixtures on C:, and D: mapping a folder that holds only copies
@@ -136,7 +136,10 @@ suite_full() {
   done
   check "client is running before" w "$tool" running "$inst\\KovraPravik.exe"
   before=$(snapshot)
+  local pend; pend=$(pending)
   run_uninstall "$inst\\uninstall.exe" "$C" done
+  local reg; reg=$(registered_outside "$pend")
+  check "nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
   check "first process exits 0" [ "$first_rc" = 0 ]
   check "dialog exits 0 after Done" [ "$dialog_rc" = 0 ]
   check "installed client ended" bash -c "! wine '$tool' running '$inst\\KovraPravik.exe' 2>/dev/null"
@@ -300,12 +303,14 @@ suite_hostile_b() {
   rm -rf "$C/Work"
 
   note "a % in the installation path"
-  mkdir -p "$C/Apps/a1b" && echo keep > "$C/Apps/a1b/keep.txt"
-  make_install 'C:\Apps\a%num%b'
+  # An unescaped script would name the sibling: its copy-named file and the folder.
+  mkdir -p "$C/Apps/a1b/KovraPravik" && echo keep > "$C/Apps/a1b/keep.txt"
+  echo keep > "$C/Apps/a1b/KovraPravik/uninstall_new.exe"
+  make_install 'C:\Apps\a%num%b\KovraPravik'
   before=$(snapshot)
-  run_uninstall 'C:\Apps\a%num%b\uninstall.exe'
-  check "installation folder with % removed" [ ! -e "$C/Apps/a%num%b" ]
-  lost=$(lost_outside "$before" "./Apps/a%num%b")
+  run_uninstall 'C:\Apps\a%num%b\KovraPravik\uninstall.exe'
+  check "installation folder with % removed" [ ! -e "$C/Apps/a%num%b/KovraPravik" ]
+  lost=$(lost_outside "$before" "./Apps/a%num%b/KovraPravik")
   check "sibling kept${lost:+: $lost}" [ -z "$lost" ]
 
   note "uninstaller started from a foreign folder, left with the close button"
@@ -338,8 +343,8 @@ suite_hostile_b() {
   rm -rf "$idir"
 
   note "a path too long for the copy's name: the uninstall runs in the installed file"
-  local long; long=$(printf 'a%.0s' $(seq 235))
-  local ldir="C:\\Long\\$long"
+  local long; long=$(printf 'a%.0s' $(seq 223))
+  local ldir="C:\\Long\\$long\\KovraPravik"
   make_install "$ldir"
   before=$(snapshot)
   (cd "$C" && wine "$ldir\\uninstall.exe" </dev/null >/dev/null 2>&1) &
@@ -349,8 +354,8 @@ suite_hostile_b() {
   wait "$first"; first_rc=$?
   check "long path: dialog in the first process ($out)" [ "$first_rc" = 0 ]
   wait_for_script || fail "self-deleting script still running"
-  check "long path: no cut copy written" [ -z "$(ls "$C/Long" 2>/dev/null | grep -v "^$long\$")" ]
-  check "long path: installation folder removed" [ ! -e "$C/Long/$long" ]
+  check "long path: no cut copy written" [ -z "$(ls "$C/Long/$long" 2>/dev/null | grep -v "^KovraPravik\$")" ]
+  check "long path: installation folder removed" [ ! -e "$C/Long/$long/KovraPravik" ]
   rm -rf "$C/Long"
 
   # Full-width look-alikes of '%', separators, dots and quotes reach the command processor as
@@ -373,6 +378,193 @@ suite_hostile_b() {
   mkdir -p "$C/Data/Photos/2024" && echo keep > "$C/Data/Photos/2024/a.jpg"
   uninstall_keeps_outside "$inst\\uninstall.exe" 'C:\Data\Photos'
   rm -rf "$idir"
+}
+
+# Byte for byte: every file's content, every entry's type and mode (a read-only bit is a mode).
+fingerprint() {
+  (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0r sha256sum &&
+    find . -printf '%y %m %p\n' | LC_ALL=C sort)
+}
+
+# Plays a program without rights beside the elevated run: it may write the user's temporary
+# folder and the installation folder (outside Program Files); under Wine it acts as the same
+# Linux user, within the script's pauses. Started with the folder $1; stopped by stop_watcher.
+start_watcher() {
+  local idir=$1 tmp=$profile/Temp
+  (
+    planted_late=0
+    for _ in $(seq 1200); do
+      # Any script in a place it can write is rewritten to run a line of its own.
+      for f in "$tmp"/*.bat "$tmp"/*.cmd "$idir"/*.bat; do
+        # (Not through a link or a second name: that would change the person's file itself.)
+        [ -f "$f" ] && [ ! -L "$f" ] && [ "$(stat -c %h "$f")" = 1 ] && ! grep -q pwned "$f" &&
+          printf '\r\necho pwned > C:\\pwned.txt\r\n' >> "$f"
+      done
+      ls "$C"/windows/temp/KovraUninstall-*/delKovraUninstall.bat >> "$work/seen" 2>/dev/null
+      # Once the worker has emptied the folder, a link to the person's folder appears in it.
+      if [ "$planted_late" = 0 ] && [ -d "$idir" ] && [ ! -e "$idir/config.ini" ]; then
+        ln -s "$profile/Documents/precious" "$idir/late" && planted_late=1
+      fi
+      sleep 0.05
+    done
+  ) &
+  watcher=$!
+}
+stop_watcher() { kill "$watcher" 2>/dev/null; wait "$watcher" 2>/dev/null; }
+
+# What an unprivileged program plants or races: programs the script might find by name, links
+# and second names at the fixed names, a script rewritten while it waits, a link made inside
+# the installation folder after the checks. Nothing of the person's may change.
+suite_race() {
+  local inst='C:\Apps\Kovra\KovraPravik' docs=$profile/Documents tmp=$profile/Temp
+  local idir; idir=$(unix_of "$inst")
+  mkdir -p "$docs/precious/inner"
+  echo keep > "$docs/precious/inner/thesis.doc"
+  echo letter > "$docs/letter.txt"
+  echo contract > "$docs/contract.pdf"
+  local print before pend lost reg kind
+  for kind in symbolic hard; do
+    note "planted ping programs, a $kind link at the script's name, a late link in the folder"
+    make_install "$inst"
+    for d in "$tmp" "$idir"; do
+      printf 'echo pwned > C:\\pwned.txt\r\n' > "$d/ping.bat"
+      printf 'echo pwned > C:\\pwned.txt\r\n' > "$d/ping.cmd"
+    done
+    if [ "$kind" = symbolic ]; then ln -s "$docs/letter.txt" "$tmp/delKovraUninstall.bat"
+    else ln "$docs/letter.txt" "$tmp/delKovraUninstall.bat"; fi
+    print=$(fingerprint "$docs")
+    before=$(snapshot)
+    pend=$(pending)
+    rm -f "$work/seen"
+    start_watcher "$idir"
+    run_uninstall "$inst\\uninstall.exe"
+    stop_watcher
+    check "$kind: no planted program ran" [ ! -e "$C/pwned.txt" ]
+    check "$kind: the person's files unchanged" [ "$print" = "$(fingerprint "$docs")" ]
+    check "$kind: the script ran from a folder of its own in the Windows folder's Temp" \
+      test -s "$work/seen"
+    check "$kind: the installation's files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/plugins"
+    lost=$(lost_outside "$before" "./Apps/Kovra/KovraPravik" "./users/$user/Temp")
+    check "$kind: nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
+    reg=$(registered_outside "$pend")
+    check "$kind: nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
+    rm -rf "$idir" "$C/pwned.txt" "$tmp/delKovraUninstall.bat" "$tmp"/ping.*
+  done
+
+  for kind in symbolic hard; do
+    note "a $kind link at the copy's name: no copy, the installed file runs the uninstall"
+    make_install "$inst"
+    if [ "$kind" = symbolic ]; then ln -s "$docs/contract.pdf" "$idir/uninstall_new.exe"
+    else ln "$docs/contract.pdf" "$idir/uninstall_new.exe"; fi
+    # A read-only file of the person's with a second name inside the folder.
+    ln "$docs/letter.txt" "$idir/letter.txt"
+    chmod a-w "$docs/letter.txt"
+    print=$(fingerprint "$docs")
+    before=$(snapshot)
+    pend=$(pending)
+    run_uninstall "$inst\\uninstall.exe"
+    check "$kind: the person's files unchanged, read-only kept" [ "$print" = "$(fingerprint "$docs")" ]
+    check "$kind: the installation's files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/uninstall.exe"
+    lost=$(lost_outside "$before" "./Apps/Kovra/KovraPravik")
+    check "$kind: nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
+    reg=$(registered_outside "$pend")
+    check "$kind: nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
+    chmod u+w "$docs/letter.txt"
+    rm -rf "$idir"
+  done
+}
+
+# Things the uninstaller must prove its own before it acts: another program's protocol command,
+# an uninstall key that is a registry link, another product's process in a folder the guard
+# refuses, a data folder over another edition's installation, a folder shared with a person's
+# files, names that only exact paths reach.
+suite_owner() {
+  local inst='C:\Program Files\Kovra\KovraPravik' before pend lost reg print
+  local idir; idir=$(unix_of "$inst")
+  local others='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\OtherProduct'
+
+  note "another program's URL-protocol command stays"
+  make_install "$inst"
+  w reg add 'HKCR\qpx\shell\open\command' /ve /d '"C:\Program Files\OtherViewer\viewer.exe" "%1"' /f >/dev/null
+  run_uninstall "$inst\\uninstall.exe"
+  check "installation removed" [ ! -e "$idir" ]
+  check "other program's command kept" bash -c "wine reg query 'HKCR\\qpx\\shell\\open\\command' /ve 2>/dev/null | grep -q OtherViewer"
+
+  note "an uninstall key that is a registry link to another product's key"
+  make_install "$inst"
+  mkdir -p "$C/OtherProduct" && echo keep > "$C/OtherProduct/data.bin"
+  w reg add "$others" /v InstallLocation /t REG_SZ /d 'C:\OtherProduct' /f >/dev/null
+  w reg delete "$uninstall_key" /f >/dev/null
+  check "registry link made" w "$tool" reg-link \
+    'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\KovraPravik' \
+    'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\OtherProduct'
+  before=$(snapshot)
+  run_uninstall "$inst\\uninstall.exe"
+  check "other product's key kept" bash -c "wine reg query '$others' /v InstallLocation >/dev/null 2>&1"
+  check "the link itself removed" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
+  lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
+  check "nothing of the other product lost${lost:+: $lost}" [ -z "$lost" ]
+  w reg delete "$others" /f >/dev/null
+  rm -rf "$idir"
+
+  note "another product's process in a folder the guard refuses"
+  make_install "$inst"
+  cp "$work/bin/kv_dummy_client.exe" "$C/OtherProduct/crash_server.exe"
+  start_client 'C:\OtherProduct\crash_server.exe'
+  for _ in $(seq 40); do w "$tool" running 'C:\OtherProduct\crash_server.exe' && break; sleep 0.25; done
+  uninstall_keeps_outside "$inst\\uninstall.exe" 'C:\OtherProduct' "./Program Files/Kovra/KovraPravik"
+  check "other product's process still running" w "$tool" running 'C:\OtherProduct\crash_server.exe'
+  stop_all
+  rm -rf "$idir"
+
+  note "AppData redirected over another edition's installation"
+  local shell='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+  local teacher="$C/Program Files/Kovra/KovraPravik_Teacher"
+  mkdir -p "$teacher/plugins" && echo data > "$teacher/plugins/p.dll"
+  cp "$work/bin/kv_dummy_client.exe" "$teacher/Kovrapravik_Teacher.exe"
+  make_install 'C:\Apps\KovraPravik'
+  local usual; usual=$(w reg query "$shell" /v AppData | sed -n 's/.*REG_EXPAND_SZ *//p' | tr -d '\r')
+  # The usual data folder must stay too: it shows that the redirection took effect.
+  mkdir -p "$appdata/Kovra" && echo stay > "$appdata/Kovra/stay.txt"
+  w reg add "$shell" /v AppData /t REG_EXPAND_SZ /d 'C:\Program Files' /f >/dev/null
+  print=$(fingerprint "$teacher")
+  uninstall_keeps_outside 'C:\Apps\KovraPravik\uninstall.exe' 'C:\Apps\KovraPravik' "./Apps/KovraPravik"
+  check "the other edition's installation unchanged" [ "$print" = "$(fingerprint "$teacher")" ]
+  w reg add "$shell" /v AppData /t REG_EXPAND_SZ /d "$usual" /f >/dev/null
+  rm -rf "$teacher" "$appdata/Kovra"
+
+  note "a folder shared with a person's files loses only the product's own files"
+  local shared=$C/Shared
+  mkdir -p "$shared/photos/2024" && echo thesis > "$shared/thesis.docx"
+  echo jpg > "$shared/photos/2024/a.jpg"
+  cp "$work/bin/kv_dummy_client.exe" "$shared/KovraPravik.exe"
+  cp "$work/bin/kv_dummy_client.exe" "$shared/crash_server.exe"
+  cp "$work/bin/uninstall.exe" "$shared/uninstall.exe"
+  set_location 'C:\Shared'
+  before=$(snapshot)
+  pend=$(pending)
+  run_uninstall 'C:\Shared\uninstall.exe'
+  check "the product's files removed" \
+    test ! -e "$shared/KovraPravik.exe" -a ! -e "$shared/crash_server.exe" -a ! -e "$shared/uninstall_new.exe"
+  lost=$(lost_outside "$before" ./Shared/KovraPravik.exe ./Shared/crash_server.exe ./Shared/uninstall.exe)
+  check "the person's files kept${lost:+: $lost}" [ -z "$lost" ]
+  check "their bytes unchanged" test "$(cat "$shared/thesis.docx" "$shared/photos/2024/a.jpg")" = "thesis
+jpg"
+  reg=$(registered_outside "$pend")
+  check "nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
+  rm -rf "$shared"
+
+  note "names that only exact paths reach, in the data folder"
+  make_install "$inst"
+  mkdir -p "$appdata/Kovra"
+  for n in CON aux 'dot.' 'blank ' nul.txt; do echo x > "$appdata/Kovra/$n"; done
+  pend=$(pending)
+  run_uninstall "$inst\\uninstall.exe"
+  reg=$(registered_outside "$pend")
+  check "nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
+  check "CON, aux and nul.txt deleted" \
+    test ! -e "$appdata/Kovra/CON" -a ! -e "$appdata/Kovra/aux" -a ! -e "$appdata/Kovra/nul.txt"
+  rm -rf "$appdata/Kovra" "$idir"
 }
 
 # The skinned dialog by screenshots: the progress page part-way, the finished page, the Done
@@ -426,6 +618,8 @@ case "$suite" in
   hostile-a) suite_hostile_a ;;
   hostile-b) suite_hostile_b ;;
   look) suite_look ;;
+  race) suite_race ;;
+  owner) suite_owner ;;
   *) echo "unknown suite $suite"; exit 2 ;;
 esac
 stop_all

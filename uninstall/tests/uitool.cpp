@@ -23,6 +23,7 @@
 //   kv_uitool hold-file PATH SECONDS opens PATH without sharing and keeps it open
 //   kv_uitool hold-mutex NAME SECONDS
 //   kv_uitool task-create NAME | task-exists NAME
+//   kv_uitool reg-link KEY TARGET    makes HKLM\KEY a registry link to HKLM\TARGET
 #include <windows.h>
 
 #include <oleauto.h>
@@ -456,6 +457,20 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"task-create" && argc > 2) return Task(true, argv[2]);
   if (command == L"task-exists" && argc > 2) return Task(false, argv[2]);
+  if (command == L"reg-link" && argc > 3) {
+    HKEY raw = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, REG_OPTION_CREATE_LINK,
+                          KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+      return Fail("cannot create the link key");
+    }
+    uninstall::UniqueHKey link(raw);
+    const std::wstring target = std::wstring(L"\\Registry\\Machine\\") + argv[3];
+    return ::RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK,
+                            reinterpret_cast<const BYTE*>(target.c_str()),
+                            DWORD(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS
+               ? 0
+               : Fail("cannot set the link");
+  }
   if (command == L"short-path" && argc > 2) {
     wchar_t shortPath[MAX_PATH] = {};
     const DWORD n = ::GetShortPathNameW(argv[2], shortPath, MAX_PATH);

@@ -132,6 +132,18 @@ TEST(WriteCopyOfSelf, ReplacesOnlyItsOwnLeftover) {
   DeleteFolderTree(root);
 }
 
+// Catches the script's folder made in a user's folder, or an existing folder taken over.
+TEST(ScriptFolder, NewAndOnlyForAdministrators) {
+  const std::wstring folder = MakeScriptFolder();
+  ASSERT_FALSE(folder.empty());
+  wchar_t windows[MAX_PATH] = {};
+  ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_TRUE(EqualsIgnoreCase(FolderOf(folder), std::wstring(windows) + L"\\Temp"));
+  EXPECT_NE(MakeScriptFolder(), folder);
+  // The access list itself cannot be checked here: Wine maps access lists to Unix modes.
+  EXPECT_TRUE(::RemoveDirectoryW(folder.c_str()));
+}
+
 bool IsRemovableInstallFolder(const std::wstring& dir) {
   return !InstallFolderToRemove(dir, L"KovraPravik.exe").empty();
 }
