@@ -67,7 +67,8 @@ const wchar_t* ProductFolderName(Edition edition) { return NamesOf(edition).unin
 
 std::vector<std::wstring> ProcessTargets(Edition edition, const std::wstring& installDir) {
   std::vector<std::wstring> targets;
-  for (const std::wstring& file : ProgramFileNames(edition)) targets.push_back(installDir + L"\\" + file);
+  for (const std::wstring& file : ProgramFileNames(edition))
+    targets.push_back(installDir + L"\\" + file);
   return targets;
 }
 

@@ -29,8 +29,8 @@ using NtCreateFileFn = decltype(&::NtCreateFile);
 
 // Looked up at run time: the program imports no ntdll functions by name.
 NtCreateFileFn NtCreate() {
-  static const auto fn = reinterpret_cast<NtCreateFileFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+  static const auto fn = reinterpret_cast<NtCreateFileFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
   return fn;
 }
 
@@ -125,8 +125,7 @@ class Remover {
   bool registered() const { return registered_; }
 
  private:
-  void Remove(HANDLE folder, const std::wstring& folderPath, const std::wstring& name,
-              bool named) {
+  void Remove(HANDLE folder, const std::wstring& folderPath, const std::wstring& name, bool named) {
     const std::wstring path = folderPath + L"\\" + name;
     // Attributes only: no share mode refuses this, so a locked file is still seen for what it is.
     UniqueFileHandle look = OpenEntry(folder, name, FILE_READ_ATTRIBUTES, 0);
@@ -139,8 +138,8 @@ class Remover {
     const bool directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (named && (link || directory)) return;
     if (directory && !link) {
-      UniqueFileHandle sub = OpenEntry(folder, name, DELETE | FILE_LIST_DIRECTORY |
-                                                         FILE_READ_ATTRIBUTES, FILE_DIRECTORY_FILE);
+      UniqueFileHandle sub = OpenEntry(
+          folder, name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_DIRECTORY_FILE);
       if (!sub || !SameFile(info, sub.get())) return;
       Empty(sub.get(), path, false);
       Dispose(sub.get());  // refused while something is left in it
@@ -162,8 +161,7 @@ class Remover {
 
 bool HoldsFileNamed(HANDLE folder, const std::vector<std::wstring>& names, int depth) {
   for (const std::wstring& name : NamesIn(folder)) {
-    UniqueFileHandle entry =
-        OpenEntry(folder, name, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY, 0);
+    UniqueFileHandle entry = OpenEntry(folder, name, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY, 0);
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!entry || !::GetFileInformationByHandle(entry.get(), &info)) continue;
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
@@ -191,7 +189,7 @@ std::wstring FinalPathOfHandle(HANDLE handle) {
       out.resize(n);
       return out;
     }
-    out.assign(n, L'\0');  // n is the size needed, terminator included
+    out.assign(n + 1, L'\0');  // n is the size needed (Wine leaves the terminator out)
   }
   return {};
 }
@@ -225,10 +223,9 @@ FolderRemoval RemoveFolder(const std::wstring& path, const RemovalScope& scope) 
 bool DeleteFolderTree(const std::wstring& path) { return RemoveFolder(path, {}).removed; }
 
 bool TreeHoldsFileNamed(const std::wstring& finalPath, const std::vector<std::wstring>& names) {
-  UniqueFileHandle root(::CreateFileW(finalPath.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                      kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
+  UniqueFileHandle root(::CreateFileW(
+      finalPath.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   // A folder that cannot be looked into is taken as holding one: it is kept.
   return !root || HoldsFileNamed(root.get(), names, 0);
 }

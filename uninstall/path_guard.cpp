@@ -3,17 +3,17 @@
 namespace uninstall {
 
 const wchar_t* const kProfileFolders[9] = {
-    L"Desktop", L"Documents",  L"Downloads",       L"Pictures",      L"Music",
-    L"Videos",  L"AppData",    L"AppData\\Roaming", L"AppData\\Local"};
+    L"Desktop", L"Documents", L"Downloads",        L"Pictures",      L"Music",
+    L"Videos",  L"AppData",   L"AppData\\Roaming", L"AppData\\Local"};
 
 namespace {
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 
 struct Canonical {
-  std::wstring text;  // "c:\a\b": one separator between names, none at the end
+  std::wstring text;                // "c:\a\b": one separator between names, none at the end
   std::vector<std::wstring> names;  // the components below the drive root
-  bool exact = true;  // no name lost a trailing dot or blank on the way
+  bool exact = true;                // no name lost a trailing dot or blank on the way
   GuardVerdict error = GuardVerdict::kAllowed;
 };
 

@@ -31,11 +31,11 @@ enum class GuardVerdict {
   kNotLocalAbsolute,  // relative, drive-relative, UNC, volume or other namespace paths
   kBadComponent,      // "." or ".." or a component made only of dots and blanks, or a stream
   kDriveRoot,
-  kProtected,       // is, contains or lies inside a protected folder
-  kProfileRoot,     // a profile root (a child of a profiles root)
-  kUnresolved,      // the folder could not be opened and resolved to its final path
-  kNotDirectory,    // the location names a file, not a folder
-  kNotOwned,        // nothing in the folder shows that it is this product's
+  kProtected,          // is, contains or lies inside a protected folder
+  kProfileRoot,        // a profile root (a child of a profiles root)
+  kUnresolved,         // the folder could not be opened and resolved to its final path
+  kNotDirectory,       // the location names a file, not a folder
+  kNotOwned,           // nothing in the folder shows that it is this product's
   kHoldsInstallation,  // a data folder that holds the main process file of some edition
 };
 
@@ -47,12 +47,12 @@ GuardVerdict CheckInstallFolder(const std::wstring& path, const ProtectedFolders
 
 // What the system reports about a recorded installation folder.
 struct InstallFolderFacts {
-  std::wstring recorded;           // the "InstallLocation" text
-  std::wstring finalPath;          // its final path (links, short names resolved); empty when it
-                                   // could not be opened and resolved
-  bool isDirectory = false;        // the final path names a folder
+  std::wstring recorded;              // the "InstallLocation" text
+  std::wstring finalPath;             // its final path (links, short names resolved); empty when it
+                                      // could not be opened and resolved
+  bool isDirectory = false;           // the final path names a folder
   bool holdsMainProcessFile = false;  // the folder holds the edition's main process file
-  std::wstring uninstallerFolder;  // final path of the running uninstaller's folder, or empty
+  std::wstring uninstallerFolder;     // final path of the running uninstaller's folder, or empty
 };
 
 // The whole decision: kAllowed only when both the recorded spelling and the final path pass the

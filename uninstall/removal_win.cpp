@@ -2,8 +2,8 @@
 
 #include <mstask.h>
 #include <psapi.h>
-#include <shlobj.h>
 #include <sddl.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <taskschd.h>
 #include <tlhelp32.h>
@@ -188,9 +188,8 @@ bool TerminateProcessByPath(const std::wstring& finalPath) {
 }
 
 bool NamesEqualIgnoreCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() &&
-         ::CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
-             CSTR_EQUAL;
+  return a.size() == b.size() && ::CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(),
+                                                        int(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 std::wstring FinalPathOf(const std::wstring& path, bool* isDirectory) {
@@ -219,9 +218,9 @@ ProtectedFolders ProtectedFoldersOfThisMachine() {
   AddFolder(p.inside, Environment(L"SystemRoot"));
   for (int csidl :
        {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
-        CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_COMMON_APPDATA, CSIDL_DESKTOPDIRECTORY,
-        CSIDL_PERSONAL, CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_APPDATA,
-        CSIDL_LOCAL_APPDATA, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS,
+        CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_COMMON_APPDATA, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
+        CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA,
+        CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS,
         CSIDL_COMMON_PICTURES, CSIDL_COMMON_MUSIC, CSIDL_COMMON_VIDEO, CSIDL_COMMON_PROGRAMS}) {
     AddFolder(p.folders, FolderPath(csidl));
   }
@@ -234,9 +233,9 @@ ProtectedFolders ProtectedFoldersOfThisMachine() {
       AddFolder(p.folders, RegistryText(HKEY_LOCAL_MACHINE, kCurrentVersionKey, value, view));
     }
   }
-  for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432", L"ProgramFiles",
-                              L"ProgramFiles(x86)", L"CommonProgramFiles",
-                              L"CommonProgramFiles(x86)", L"ProgramData"}) {
+  for (const wchar_t* name :
+       {L"ProgramW6432", L"CommonProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)",
+        L"CommonProgramFiles", L"CommonProgramFiles(x86)", L"ProgramData"}) {
     AddFolder(p.folders, Environment(name));
   }
   const std::wstring profile = FolderPath(CSIDL_PROFILE);
@@ -280,8 +279,8 @@ constexpr REGSAM kDeleteAccess = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VAL
 
 // Deletes the open key (opened without following links) and, unless it is a link, its subkeys.
 bool DeleteOpenKey(HKEY key) {
-  static const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  static const auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
   if (deleteKey == nullptr) return false;
   if (!IsLinkKey(key)) {
     std::vector<std::wstring> names;
@@ -304,16 +303,32 @@ bool DeleteOpenKey(HKEY key) {
 
 bool DeleteRegistryTree(HKEY root, const std::wstring& subkey,
                         const std::function<bool(HKEY key)>& mayDelete) {
-  // Key by key, so that no link on the way (a user's own classes may hold one) leads elsewhere.
+  // Under HKEY_CLASSES_ROOT every key on the way may come from the user's own classes, which any
+  // program the user runs can write: each is opened by itself, and a link among them stops the
+  // deletion. Elsewhere the keys on the way are the system's (and WOW64 redirects them), so the
+  // parent is opened in one step; the key itself is never followed.
+  const bool walk = root == HKEY_CLASSES_ROOT;
+  const size_t split = subkey.rfind(L'\\');
   UniqueHKey key;
   HKEY parent = root;
   size_t start = 0;
+  if (!walk && split != std::wstring::npos) {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(root, subkey.substr(0, split).c_str(), 0, KEY_QUERY_VALUE, &raw) !=
+        ERROR_SUCCESS) {
+      return false;
+    }
+    key.reset(raw);
+    parent = key.get();
+    start = split + 1;
+  }
   while (start <= subkey.size()) {
     size_t end = subkey.find(L'\\', start);
     if (end == std::wstring::npos) end = subkey.size();
     const bool last = end == subkey.size();
-    UniqueHKey next = OpenKeyNoLink(parent, subkey.substr(start, end - start),
-                                    last ? kDeleteAccess : KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS);
+    UniqueHKey next =
+        OpenKeyNoLink(parent, subkey.substr(start, end - start),
+                      last ? kDeleteAccess : KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS);
     if (!next || (!last && IsLinkKey(next.get()))) return false;
     key = std::move(next);
     parent = key.get();
@@ -341,13 +356,13 @@ std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* 
   facts.recorded = recorded;
   facts.finalPath = FinalPathOf(recorded, &facts.isDirectory);
   if (facts.isDirectory) {
-    const DWORD main =
-        ::GetFileAttributesW((facts.finalPath + L"\\" + mainProcessFile).c_str());
+    const DWORD main = ::GetFileAttributesW((facts.finalPath + L"\\" + mainProcessFile).c_str());
     facts.holdsMainProcessFile =
         main != INVALID_FILE_ATTRIBUTES && (main & FILE_ATTRIBUTE_DIRECTORY) == 0;
     facts.uninstallerFolder = FinalPathOf(FolderOf(ModulePath()));
   }
-  if (DecideInstallFolder(facts, MachineFolders(), NamesEqualIgnoreCase) != GuardVerdict::kAllowed) {
+  if (DecideInstallFolder(facts, MachineFolders(), NamesEqualIgnoreCase) !=
+      GuardVerdict::kAllowed) {
     return {};
   }
   return facts.finalPath;
@@ -469,8 +484,8 @@ std::string ToAnsi(const std::wstring& text) {
   // UTF-7 and UTF-8 take neither flag; the round trip below proves them exact.
   const bool unicode = codePage == CP_UTF7 || codePage == CP_UTF8;
   const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
-  const int bytes = ::WideCharToMultiByte(CP_ACP, flags, text.c_str(), int(text.size()), nullptr,
-                                          0, nullptr, nullptr);
+  const int bytes = ::WideCharToMultiByte(CP_ACP, flags, text.c_str(), int(text.size()), nullptr, 0,
+                                          nullptr, nullptr);
   if (bytes <= 0) return {};
   std::string converted(static_cast<size_t>(bytes), '\0');
   BOOL usedDefault = FALSE;
@@ -480,8 +495,8 @@ std::string ToAnsi(const std::wstring& text) {
     return {};
   }
   // A look-alike or substitute that slipped through shows as a difference on the way back.
-  const int chars = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, converted.data(), bytes,
-                                          nullptr, 0);
+  const int chars =
+      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, converted.data(), bytes, nullptr, 0);
   if (chars != int(text.size())) return {};
   std::wstring back(static_cast<size_t>(chars), L'\0');
   ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, converted.data(), bytes, back.data(), chars);
@@ -526,9 +541,8 @@ bool ReadAll(HANDLE file, std::string* bytes) {
   LARGE_INTEGER start = {};
   if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
   DWORD read = 0;
-  return bytes->empty() ||
-         (::ReadFile(file, bytes->data(), DWORD(bytes->size()), &read, nullptr) &&
-          read == bytes->size());
+  return bytes->empty() || (::ReadFile(file, bytes->data(), DWORD(bytes->size()), &read, nullptr) &&
+                            read == bytes->size());
 }
 
 // True when the open file `file` is a plain file of one name, reached by exactly `path` (no
@@ -550,8 +564,8 @@ UniqueFileHandle WriteCopyOfSelf(const std::wstring& module, const std::wstring&
   std::string program;
   {
     UniqueFileHandle self(::CreateFileW(module.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
     if (!self || !ReadAll(self.get(), &program) || program.empty()) return {};
   }
   // A name already there goes only when it is a copy of this very program (a run's leftover).
@@ -632,8 +646,8 @@ bool RunScript(const std::wstring& script, const std::wstring& folder) {
   const std::wstring system = FolderOf(shell);
   if (shell.empty() || script.empty() || folder.empty()) return false;
   // /D: no AutoRun commands; /V:OFF: "!" stays literal; "call" returns here for the folder.
-  std::wstring commandLine = L"\"" + shell + L"\" /D /V:OFF /C \"call \"" + script +
-                             L"\" & rd \"" + folder + L"\"\"";
+  std::wstring commandLine =
+      L"\"" + shell + L"\" /D /V:OFF /C \"call \"" + script + L"\" & rd \"" + folder + L"\"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -76,9 +76,10 @@ std::wstring InstallFolderToRemove(const std::wstring& recorded, const wchar_t* 
 // with this machine's facts); empty otherwise.
 std::wstring DataFolderToRemove(const std::wstring& recorded);
 
-// Deletes `subkey` of `root` with everything below it, each key opened without following links:
-// a link on the way leaves everything; a link at `subkey` or below is removed itself, never its
-// target. `mayDelete`, when given, is asked about the opened key first. True when it is gone.
+// Deletes `subkey` of `root` with everything below it, without following links: under
+// HKEY_CLASSES_ROOT a link on the way leaves everything; a link at `subkey` or below is removed
+// itself, never its target. `mayDelete`, when given, is asked about the opened key first. True when
+// it is gone.
 bool DeleteRegistryTree(HKEY root, const std::wstring& subkey,
                         const std::function<bool(HKEY key)>& mayDelete = {});
 

@@ -58,9 +58,10 @@ std::wstring ProgramOfCommand(const std::wstring& command) {
   } else {
     program = command.substr(start, command.find_first_of(L" \t", start) - start);
   }
-  const bool absolute = program.size() > 3 && ((program[0] >= L'a' && program[0] <= L'z') ||
-                                               (program[0] >= L'A' && program[0] <= L'Z')) &&
-                        program[1] == L':' && program[2] == L'\\';
+  const bool absolute =
+      program.size() > 3 &&
+      ((program[0] >= L'a' && program[0] <= L'z') || (program[0] >= L'A' && program[0] <= L'Z')) &&
+      program[1] == L':' && program[2] == L'\\';
   return absolute ? program : std::wstring();
 }
 

@@ -52,8 +52,8 @@ void UninstallContext::LoadInstallLocation() {
 
 const std::wstring& UninstallContext::ApprovedInstallFolder() {
   if (!approvedFolder_) {
-    approvedFolder_ = uninstall::InstallFolderToRemove(
-        installDir_, uninstall::NamesOf(edition_).mainProcessFile);
+    approvedFolder_ =
+        uninstall::InstallFolderToRemove(installDir_, uninstall::NamesOf(edition_).mainProcessFile);
   }
   return *approvedFolder_;
 }
@@ -113,8 +113,8 @@ void UninstallContext::RemoveInstallFolder() {
   scope.keep = uninstall::FinalPathOf(module);
   // Everything goes only in a folder that the installer named; anywhere else (a folder shared
   // with a person's files) only the product's own files go, by name.
-  const bool whole = uninstall::NamesEqualIgnoreCase(
-      uninstall::LastName(folder), uninstall::ProductFolderName(edition_));
+  const bool whole = uninstall::NamesEqualIgnoreCase(uninstall::LastName(folder),
+                                                     uninstall::ProductFolderName(edition_));
   if (!whole) {
     scope.onlyNames = uninstall::ProgramFileNames(edition_);
     const std::wstring installed = uninstall::InstalledPathOfCopy(module);
@@ -164,8 +164,8 @@ void UninstallContext::WriteSelfDeleteScript() {
   const std::wstring runFolder = uninstall::MakeScriptFolder();
   if (runFolder.empty()) return;
   targets.script = runFolder + L"\\" + uninstall::kScriptFileName;
-  const std::string converted = uninstall::ToAnsi(
-      uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript));
+  const std::string converted =
+      uninstall::ToAnsi(uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript));
   if (!converted.empty() && uninstall::WriteNewFile(targets.script, converted) &&
       uninstall::RunScript(targets.script, runFolder)) {
     return;

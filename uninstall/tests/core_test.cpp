@@ -191,8 +191,8 @@ TEST(SelfDeleteScript, PercentInPathsIsDoubled) {
 
 // Catches a foreign folder (uninstaller not in the installation folder) being wiped.
 TEST(SelfDeleteScript, ForeignFolderKeepsFolder) {
-  const std::wstring script =
-      BuildSelfDeleteScript({L"C:\\Tools\\u_new.exe", L"", L"C:\\T\\delKovraUninstall.bat", kPing}, AnyPath);
+  const std::wstring script = BuildSelfDeleteScript(
+      {L"C:\\Tools\\u_new.exe", L"", L"C:\\T\\delKovraUninstall.bat", kPing}, AnyPath);
   EXPECT_EQ(script.find(L"rd "), std::wstring::npos);
   EXPECT_NE(script.find(L"if exist \"C:\\Tools\\u_new.exe\" goto kovradel\r\n:kovraend\r\n"),
             std::wstring::npos);
@@ -209,12 +209,13 @@ TEST(SelfDeleteScript, UnnameablePathsGetNoDeletingLine) {
       BuildSelfDeleteScript({L"C:\\K\\u_new.exe", lookalike, bat, kPing}, AsciiOnly);
   EXPECT_NE(keepFolder.find(L"del /Q \"C:\\K\\u_new.exe\""), std::wstring::npos);
   EXPECT_EQ(keepFolder.find(L"rd "), std::wstring::npos);
-  const std::wstring keepScript =
-      BuildSelfDeleteScript({L"C:\\K\\u_new.exe", L"C:\\K", L"C:\\\u00C9\\d.bat", kPing}, AsciiOnly);
+  const std::wstring keepScript = BuildSelfDeleteScript(
+      {L"C:\\K\\u_new.exe", L"C:\\K", L"C:\\\u00C9\\d.bat", kPing}, AsciiOnly);
   const std::wstring tail = L"rd \"C:\\K\"\r\n:kovraend";
   EXPECT_EQ(keepScript.substr(keepScript.size() - tail.size()), tail);
-  EXPECT_EQ(BuildSelfDeleteScript({lookalike + L"\\u.exe", L"", L"C:\\\u00C9\\d.bat", kPing}, AsciiOnly),
-            L"");
+  EXPECT_EQ(
+      BuildSelfDeleteScript({lookalike + L"\\u.exe", L"", L"C:\\\u00C9\\d.bat", kPing}, AsciiOnly),
+      L"");
 }
 
 // Stands in for the file system's case folding: ASCII, Latin-1 and Cyrillic letters.
@@ -236,7 +237,7 @@ ProtectedFolders Machine() {
   ProtectedFolders p;
   p.inside = {L"C:\\windows", L""};
   p.folders = {L"C:\\Program Files", L"C:\\Program Files (x86)", L"C:\\Program Files\\Common Files",
-               L"C:\\ProgramData", L"C:\\users\\bob\\Desktop", L"F:\\Redirected\\Docs"};
+               L"C:\\ProgramData",   L"C:\\users\\bob\\Desktop", L"F:\\Redirected\\Docs"};
   p.profiles = {L"C:\\users\\bob", L"C:\\users\\Public", L"D:\\Profiles\\carol",
                 L"E:\\\u041F\u0440\u043E\u0444\u0438\u043B\u044C"};
   p.profilesRoots = {L"C:\\users"};

@@ -460,7 +460,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"reg-link" && argc > 3) {
     HKEY raw = nullptr;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, REG_OPTION_CREATE_LINK,
-                          KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+                          KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &raw,
+                          nullptr) != ERROR_SUCCESS) {
       return Fail("cannot create the link key");
     }
     uninstall::UniqueHKey link(raw);

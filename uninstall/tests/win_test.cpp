@@ -383,22 +383,25 @@ TEST(UninstallContextRegistry, RemovesOnlyTheEditionsKeys) {
   }
 
   // The uninstall key as a link to another product's key: the link goes, the other key stays.
+  // Not in the WOW64 run: Wine redirects a link's target path once more there.
   const std::wstring victim = FolderOf(uninstallKey) + L"\\OtherProduct";
-  SetValue(HKEY_LOCAL_MACHINE, victim + L"\\Sub", L"DisplayName", L"Other");
-  HKEY link = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), 0, nullptr,
-                              REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
-                              &link, nullptr),
-            ERROR_SUCCESS);
-  const std::wstring target = L"\\Registry\\Machine\\" + victim;
-  ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                   reinterpret_cast<const BYTE*>(target.c_str()),
-                   DWORD(target.size() * sizeof(wchar_t)));
-  ::RegCloseKey(link);
-  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey + L"\\Sub"));  // the link works
-  context.RemoveRegistryEntries();
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, victim + L"\\Sub"));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey));
+  if (!wow64) {
+    SetValue(HKEY_LOCAL_MACHINE, victim + L"\\Sub", L"DisplayName", L"Other");
+    HKEY link = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), 0, nullptr,
+                                REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                                &link, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring target = L"\\Registry\\Machine\\" + victim;
+    ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                     reinterpret_cast<const BYTE*>(target.c_str()),
+                     DWORD(target.size() * sizeof(wchar_t)));
+    ::RegCloseKey(link);
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey + L"\\Sub"));  // the link works
+    context.RemoveRegistryEntries();
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, victim + L"\\Sub"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstallKey));
+  }
 
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, victim.c_str());
   ::SHDeleteKeyW(HKEY_CLASSES_ROOT, L"qpx");
@@ -421,9 +424,9 @@ TEST(Wow64, DetectedWhereExpected) {
 // bytes for a Chinese one. The double-byte half runs where the system code page is 936 (the
 // test's cp936 run, which sets KV_EXPECT_ACP so that a missing Chinese locale fails it).
 TEST(ScriptText, AnsiConversionIsNeverCut) {
-  const std::wstring script =
-      BuildSelfDeleteScript(L"C:\\" + std::wstring(500, L'p') + L"\\uninstall_new.exe",
-                            L"C:\\" + std::wstring(500, L't') + L"\\delKovraUninstall.bat", kPing, true);
+  const std::wstring script = BuildSelfDeleteScript(
+      L"C:\\" + std::wstring(500, L'p') + L"\\uninstall_new.exe",
+      L"C:\\" + std::wstring(500, L't') + L"\\delKovraUninstall.bat", kPing, true);
   ASSERT_GT(script.size(), 1819u);
   const std::string ansi = ToAnsi(script);
   EXPECT_EQ(ansi.size(), script.size());  // ASCII text: one byte per character
@@ -433,8 +436,9 @@ TEST(ScriptText, AnsiConversionIsNeverCut) {
     ASSERT_EQ(::GetACP(), 936u) << "the Chinese locale is missing";
   }
   if (::GetACP() != 936) return;
-  const std::wstring chinese = BuildSelfDeleteScript(
-      L"C:\\课堂" + std::wstring(300, L'卸') + L"\\uninstall_new.exe", L"C:\\临时\\删除.bat", kPing, true);
+  const std::wstring chinese =
+      BuildSelfDeleteScript(L"C:\\课堂" + std::wstring(300, L'卸') + L"\\uninstall_new.exe",
+                            L"C:\\临时\\删除.bat", kPing, true);
   const size_t doubled =
       std::count_if(chinese.begin(), chinese.end(), [](wchar_t c) { return c > 0x7F; });
   ASSERT_GT(doubled, 600u);
