@@ -227,8 +227,9 @@ void CheckConfigText(const ConfigSpec& config, const char* text, std::vector<std
   }
   while (end != nullptr && *end != '\0' && static_cast<unsigned char>(*end) <= ' ') ++end;
   if (end != nullptr && *end != '\0') {
-    notes.push_back("the " + std::string(config.name) + " text goes on after its first JSON value " +
-                    "(from character " + std::to_string(end - text + 1) +
+    notes.push_back("the " + std::string(config.name) +
+                    " text goes on after its first JSON value (from character " +
+                    std::to_string(end - text + 1) +
                     "); the bridge reads that value and ignores the rest");
   }
   if (!cJSON_IsObject(root)) {
