@@ -217,12 +217,20 @@ void CheckConfigValue(const ConfigSpec& config, const ConfigKeySpec& key, const 
 
 void CheckConfigText(const ConfigSpec& config, const char* text, std::vector<std::string>& notes) {
   const char* end = nullptr;
-  cJSON* root = cJSON_ParseWithOpts(text, &end, /*require_null_terminated=*/1);
+  // Like the bridge's reader, stop after the first value: what follows is ignored, not an error.
+  cJSON* root = cJSON_ParseWithOpts(text, &end, /*require_null_terminated=*/0);
   if (root == nullptr) {
     const size_t at = end != nullptr && end >= text ? static_cast<size_t>(end - text) : 0;
     notes.push_back("the " + std::string(config.name) + " text does not parse (stopped at " +
                     "character " + std::to_string(at + 1) + "): " + config.unparsable);
     return;
+  }
+  while (end != nullptr && *end != '\0' && static_cast<unsigned char>(*end) <= ' ') ++end;
+  if (end != nullptr && *end != '\0') {
+    notes.push_back("the " + std::string(config.name) +
+                    " text goes on after its first JSON value (from character " +
+                    std::to_string(end - text + 1) +
+                    "); the bridge reads that value and ignores the rest");
   }
   if (!cJSON_IsObject(root)) {
     notes.push_back("the " + std::string(config.name) + " text is " + JsonTypeName(root) +

@@ -183,7 +183,8 @@ const std::vector<CommandSpec> kCommands = {
      nullptr},
     {"live.syncStroke",
      {{ArgKind::kPoints, "the stroke's points"}, {N, "stroke value a"}, {N, "stroke value b"}},
-     "[0] at once, always",
+     "[0] at once; [-1] only when the live part could not be set up at start (then nothing is "
+     "queued)",
      "Live.SyncStroke, later, on the host's core thread (its code is not reported)",
      "onSyncStroke",
      nullptr},
@@ -267,7 +268,7 @@ const std::vector<CommandSpec> kCommands = {
     // offlinePlay.
     {"offlinePlay.openMedia",
      {{C, "the recording to open"}},
-     "[code]; [-1] when the text does not parse or is not an object",
+     "[code]; [-1] when the text does not parse or is neither an object nor null",
      "OfflinePlay.OpenMedia (an open recording is closed first); a new device interface in every "
      "case",
      "onMediaInfo, getStorageData",
@@ -429,7 +430,9 @@ const std::vector<MessageSpec> kMessages = {
      Delivery::kAsyncRun,
      {{kInt32, "point count"}, {kPoints, "points [x, y, pressure]"}, {kInt32, "a"}, {kInt32, "b"}},
      "OnSyncStroke",
-     "points arrive as [x, y, pressure] triples, unlike the objects syncStroke sends"},
+     "points arrive as [x, y, pressure] triples, unlike the objects syncStroke sends. A stroke of "
+     "more than 32,767 points never arrives (the item's count is a 16-bit field; the bridge "
+     "writes only a debug line): send long strokes in parts"},
     {"onEraseStroke", Delivery::kAsyncRun, {{kInt32, "value"}}, "OnEraseStroke", ""},
     {"onStartClass", Delivery::kAsyncRun, {{kInt64, "start time"}}, "OnStartClass", ""},
     {"onEndClass", Delivery::kAsyncRun, {}, "OnEndClass", ""},
@@ -507,7 +510,9 @@ const std::vector<MessageSpec> kMessages = {
       {kBorrowed, "the I420 frame, lent: read or copy it before the stream's next frame"}},
      "OnGetVideoData",
      "planar frames; streams 0, 1, 2, 3 and 1000 take frames up to 1920 x 1080, stream 20 up to "
-     "4096 x 2160"},
+     "4096 x 2160. A width or height of 0 is a size like any other: announced, then posted with "
+     "byte size 0 and an empty block. Frames with a negative side or a byte size beyond 32 bits "
+     "are dropped"},
     {"onVideoData",
      Delivery::kAsyncRun,
      {{kInt32, "stream"},
@@ -519,7 +524,7 @@ const std::vector<MessageSpec> kMessages = {
       {kInt64, "milliseconds since the system started"},
       {kBorrowed, "the packed frame, lent"}},
      "OnVideoData",
-     "packed frames; only on a stream that has had a planar frame"},
+     "packed frames; only on a stream that has had a planar frame (one of 0 x 0 counts)"},
     {"OnVideoSizeChange",
      Delivery::kAsyncRunScript,
      {{kText, "the script text \"OnVideoSizeChange(stream,width,height);\""}},
@@ -606,7 +611,9 @@ std::vector<ConfigSpec> MakeConfigs() {
        "type 0, no servers, no application version)",
        live},
       {"openMedia", "offlinePlay.openMedia",
-       "answers [-1] and calls nothing (also for JSON that is not an object)", playback},
+       "answers [-1] and calls nothing (also for JSON that is neither an object nor `null`; `null` "
+       "opens with every key at its default)",
+       playback},
       {"addQuestion",
        "live.addQuestion",
        "not an error: every key takes its default",

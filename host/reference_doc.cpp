@@ -88,7 +88,8 @@ answer.
 - **Configuration texts** (`enterRoom`, `openMedia`, `addQuestion`, `myAnswer`) are JSON objects
   written *as a text*: `"args":["{\"id\":7}"]`, not `"args":[{"id":7}]`. Their keys are listed
   at the end; the journal of the simulated engine shows the record the engine received under
-  other names (`roomId` for the key `id`).
+  other names (`roomId` for the key `id`). The bridge reads the first JSON value of the text and
+  ignores what follows it: `{"id":7} tail` reads as `{"id":7}`.
 - **`engine.` commands** reach the device interface of the entered room (after a successful
   `live.enterRoom`) or of the opened recording (after `offlinePlay.openMedia`, even a failed one).
   With neither they answer nothing (`resultCount` 0). With both, both answer: `result` holds two
@@ -98,7 +99,7 @@ answer.
   single-precision floats; a missing member keeps its start value (x 0, y 0, pressure 0.5), and an
   element that is not an object (such as `[x, y, p]`) is a point at 0, 0 with pressure 0.5. The
   answer is `[0]` at once; the engine call follows on the host's core thread. Strokes come back in
-  `onSyncStroke` as `[x, y, pressure]` triples (type 25).
+  `onSyncStroke` as `[x, y, pressure]` triples (type 25), at most 32,767 points a stroke.
 - **Progress** (`offlinePlay.getPlayProgress`) is the engine's position plus 500 ms, truncated:
   a position of 1200 reads `[0, 1700]`. A negative progress answers `[-1]` alone.
 - **Stored data**: during playback the engine asks for keyed data with the message

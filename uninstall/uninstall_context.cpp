@@ -36,10 +36,12 @@ void UninstallContext::SetForTest(Edition edition, std::wstring installDir) {
 void UninstallContext::LoadInstallLocation() {
   edition_ = Student;
   const std::wstring key = uninstall::UninstallKeyPath(edition_, uninstall::IsWow64());
-  // RegGetValueW ends the text even when the stored value has no terminator; a value longer than
-  // the buffer is not read at all rather than cut to another folder's name.
+  // RegGetValueW ends the text even when the stored value has no terminator; a value that does not
+  // fit is not read at all rather than cut to another folder's name. The data size is 519 bytes,
+  // one short of the buffer: 258 characters and the terminator fit, a 259-character location
+  // reads as empty.
   wchar_t value[MAX_PATH] = {};
-  DWORD size = sizeof(value);
+  DWORD size = sizeof(value) - 1;
   if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr,
                      value, &size) == ERROR_SUCCESS &&
       value[0] != 0) {

@@ -582,8 +582,9 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
   if (run == nullptr || frames_.find(stream) == frames_.end()) return -1;
   const int32_t total = FrameByteSize(width, height);
   if (total < 0) return -1;
+  // A plane is read only when it has bytes: a frame with a side of 0 needs no pointer at all.
   const bool hasChroma = width / 2 > 0 && height / 2 > 0;
-  if (y == nullptr || (hasChroma && (u == nullptr || v == nullptr))) return -1;
+  if ((total > 0 && y == nullptr) || (hasChroma && (u == nullptr || v == nullptr))) return -1;
 
   FrameBuffer* buffer = StreamBuffer(stream, /*create=*/true);
   if (buffer == nullptr) return -1;

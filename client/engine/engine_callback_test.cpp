@@ -435,7 +435,7 @@ TEST_F(EngineCallbackTest, OddSizedFrameFollowsTheIntegerLayout) {
 TEST_F(EngineCallbackTest, RefusedSizesTouchNothing) {
   const std::vector<uint8_t> plane(16, 1);
   for (const auto& size : std::vector<std::pair<int32_t, int32_t>>{
-           {0, 48}, {64, 0}, {-64, 48}, {64, -2}, {65536, 65536}, {46341, 46341}}) {
+           {-1, 0}, {0, -2}, {-64, 48}, {64, -2}, {65536, 65536}, {46341, 46341}}) {
     EXPECT_EQ(callback.OnGetVideoData(20, size.first, size.second, 0, plane.data(), 4, plane.data(),
                                       2, plane.data(), 2),
               -1);
@@ -444,6 +444,17 @@ TEST_F(EngineCallbackTest, RefusedSizesTouchNothing) {
   EXPECT_EQ(callback.OnGetVideoData(0, 4, 4, 0, nullptr, 4, plane.data(), 2, plane.data(), 2), -1);
   EXPECT_TRUE(host.Events().empty());
   EXPECT_TRUE(host.Scripts().empty());
+}
+
+// Catches a frame with a side of 0 refused for its missing planes: nothing is read, so it needs
+// no pointer, and it is posted with an empty borrowed block.
+TEST_F(EngineCallbackTest, FrameWithASideOfZeroNeedsNoPlanes) {
+  ASSERT_EQ(callback.OnGetVideoData(2, 640, 0, 7, nullptr, 0, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(callback.OnVideoData(2, nullptr, 0, 0, 0, 0, 8), 0);
+  EXPECT_EQ(host.Scripts(), (std::vector<std::string>{"OnVideoSizeChange(2,640,0);"}));
+  ASSERT_EQ(host.RawEvents().size(), 2u);
+  EXPECT_EQ(FrameItems(host.RawEvents()[0]), "onGetVideoData|i:2|d:0|i:640|i:0|i:7|i:10|p:0");
+  EXPECT_EQ(FrameItems(host.RawEvents()[1]), "onVideoData|i:2|d:0|i:0|i:0|i:8|i:10|p:0");
 }
 
 // Catches packed frames that create buffers, send notices, copy a negative or oversized byte

@@ -23,7 +23,9 @@ void CopyPlane(uint8_t* out, const uint8_t* in, int32_t width, int32_t rows, int
 }  // namespace
 
 int32_t FrameByteSize(int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0) return -1;
+  // A side of 0 is a frame of 0 bytes, which is delivered like any other (nothing is copied).
+  // Negative sides would index the planes backwards and are refused.
+  if (width < 0 || height < 0) return -1;
   // The pixel count always fits in 64 bits; three times it may not (both sides near INT32_MAX),
   // so the limit is applied to the pixels first.
   const int64_t pixels = int64_t{width} * height;

@@ -16,8 +16,8 @@ constexpr StreamCapacity kStreamCapacities[] = {
     {3, 1920 * 1080 * 3}, {20, 4096 * 2160 * 3}, {1000, 1920 * 1080 * 3},
 };
 
-// (3 * width * height) / 2, or -1 when width or height is not positive or the size does not fit
-// in a positive int32 (such a frame cannot be described to the scripts).
+// (3 * width * height) / 2 (0 when width or height is 0), or -1 when width or height is negative
+// or the size does not fit in an int32 (such a frame cannot be described to the scripts).
 int32_t FrameByteSize(int32_t width, int32_t height);
 
 // Copies an I420 frame, plane by plane and row by row, into `out` (FrameByteSize bytes): the Y

@@ -10,13 +10,16 @@ namespace {
 using corvel_client::CopyPlanarFrame;
 using corvel_client::FrameByteSize;
 
-// Catches sizes computed with overflow, or accepted for empty or negative dimensions.
+// Catches sizes computed with overflow, accepted for negative dimensions, or refused for a side
+// of 0 (a frame of 0 bytes).
 TEST(VideoFrameTest, ByteSizeOfValidAndRefusedFrames) {
   EXPECT_EQ(FrameByteSize(1280, 720), 1382400);
   EXPECT_EQ(FrameByteSize(4096, 2160), 13271040);
   EXPECT_EQ(FrameByteSize(5, 3), 22);
   EXPECT_EQ(FrameByteSize(1, 1), 1);
-  EXPECT_EQ(FrameByteSize(0, 720), -1);
+  EXPECT_EQ(FrameByteSize(0, 720), 0);
+  EXPECT_EQ(FrameByteSize(0, 0), 0);
+  EXPECT_EQ(FrameByteSize(0, -1), -1);
   EXPECT_EQ(FrameByteSize(1280, -1), -1);
   EXPECT_EQ(FrameByteSize(46341, 46341), -1);          // 3 * w * h / 2 is above INT32_MAX
   EXPECT_EQ(FrameByteSize(37837, 37837), 2147457853);  // 3 * w * h alone overflows 32 bits

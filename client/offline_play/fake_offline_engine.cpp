@@ -63,10 +63,12 @@ int FakeOffline::SetStorageCallback(corvel::CorvelStorageCallback* callback) {
 int FakeOffline::OpenMedia(const corvel::EnterRoomConfig* config) {
   world_.journal.push_back("OpenMedia");
   world_.lastConfig = *config;
+  world_.mediaOpen = world_.openCode >= 0;
   return world_.openCode;
 }
 int FakeOffline::CloseMedia() {
   world_.journal.push_back("CloseMedia");
+  world_.mediaOpen = false;
   return world_.closeCode;
 }
 int FakeOffline::Reserved0() { return 0; }

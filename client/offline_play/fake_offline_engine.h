@@ -109,6 +109,7 @@ class FakeOfflineWorld {
   // What was asked: one line per call, e.g. "OpenMedia", "Seek 2", "Device1.Release".
   std::vector<std::string> journal;
   corvel::EnterRoomConfig lastConfig;
+  bool mediaOpen = false;  // an OpenMedia that answered >= 0 and no CloseMedia since
   corvel::CorvelStorageCallback* storage = nullptr;
   corvel_client_win::JavaScriptAsyncRunBase* connectedRun = nullptr;
   int acquired = 0;  // uses taken minus uses given back

@@ -63,8 +63,15 @@ int OfflinePlay::Open(const corvel::EnterRoomConfig& config) {
   const int code = offline_->OpenMedia(&config);
   if (code >= 0) open_ = true;
   DropDevice();
-  device_ = access_.deviceInterface(engine_);
-  device_wrapper_ = std::make_unique<DeviceEngine>(device_);
+  try {
+    device_ = access_.deviceInterface(engine_);
+    device_wrapper_ = std::make_unique<DeviceEngine>(device_);
+  } catch (...) {
+    // The command answers -1, so the recording must not stay open or its devices held.
+    if (open_) Close();
+    DropDevice();
+    throw;
+  }
   return code;
 }
 

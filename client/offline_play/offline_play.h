@@ -48,7 +48,9 @@ class OfflinePlay {
 
   // Closes an open recording first (a negative close code is returned as is), then OpenMedia;
   // a code >= 0 marks the recording open. Whatever OpenMedia answered, the device interface and
-  // its wrapper are taken anew, so device commands reach the playback devices even then.
+  // its wrapper are taken anew, so device commands reach the playback devices even then. Should
+  // taking them throw, the recording is closed and the interface given back before the exception
+  // goes on.
   int Open(const corvel::EnterRoomConfig& config);
   // -1 without the interface or an open recording; else Stop, then CloseMedia's code. Clears the
   // open flag and drops the device wrapper and interface.

@@ -313,6 +313,15 @@ TEST_F(OfflinePlayDelegateTest, AllocationFailureAnswersAsAFailedCommand) {
           EXPECT_FALSE(escaped) << command.name;
           const bool answers = std::string(command.done) != "untouched";
           EXPECT_EQ(Result(*message), failed && answers ? "1:[-1]" : command.done) << command.name;
+          if (command.name == std::string("offlinePlay.openMedia")) {
+            // -1 must be true: no recording left open, no device interface held.
+            const auto released = std::count_if(
+                world_.journal.begin(), world_.journal.end(), [](const std::string& line) {
+                  return line.rfind("Device", 0) == 0 && line.find(".Release") != line.npos;
+                });
+            EXPECT_EQ(world_.mediaOpen, !failed);
+            EXPECT_EQ(static_cast<long>(world_.devices.size() - released), failed ? 0 : 1);
+          }
           message = MakeMessage(command.name, command.args);
         });
   }

@@ -334,7 +334,8 @@ void SetValue(HKEY root, const std::wstring& path, const wchar_t* name, const st
             ERROR_SUCCESS);
 }
 
-// Catches the location read from the wrong view or key, or a stale value kept when it is empty.
+// Catches the location read from the wrong view or key, a stale value kept when it is empty, and
+// a location of 259 characters read although it does not fit the data size.
 TEST(UninstallContextRegistry, LoadInstallLocation) {
   const std::wstring key = UninstallKeyPath(Student, IsWow64());
   UninstallContext& context = UninstallContext::Instance();
@@ -343,6 +344,14 @@ TEST(UninstallContextRegistry, LoadInstallLocation) {
   context.LoadInstallLocation();
   EXPECT_EQ(context.edition(), Student);
   EXPECT_EQ(context.installDir(), L"C:\\Program Files\\Kovra\\Kp");
+  // The data size is 519 bytes: 258 characters and the terminator fit, 259 do not.
+  const std::wstring longest = L"C:\\" + std::wstring(255, L'k');
+  SetValue(HKEY_LOCAL_MACHINE, key, L"InstallLocation", longest);
+  context.LoadInstallLocation();
+  EXPECT_EQ(context.installDir(), longest);
+  SetValue(HKEY_LOCAL_MACHINE, key, L"InstallLocation", longest + L"k");
+  context.LoadInstallLocation();
+  EXPECT_EQ(context.installDir(), L"");
   SetValue(HKEY_LOCAL_MACHINE, key, L"InstallLocation", L"");
   context.LoadInstallLocation();
   EXPECT_EQ(context.installDir(), L"");
