@@ -91,7 +91,9 @@ answer.
   other names (`roomId` for the key `id`). The bridge reads the first JSON value of the text and
   ignores what follows it: `{"id":7} tail` reads as `{"id":7}`.
 - **`engine.` commands** reach the device interface of the entered room (after a successful
-  `live.enterRoom`) or of the opened recording (after `offlinePlay.openMedia`, even a failed one).
+  `live.enterRoom`) or of the opened recording (after `offlinePlay.openMedia`, also one the engine
+  answered with an error code; not after a -1 for a wrapper that could not be allocated, which
+  leaves nothing open).
   With neither they answer nothing (`resultCount` 0). With both, both answer: `result` holds two
   groups, the recording's first. `engine.isSysMicrophoneMute` and `engine.setSysMicrophoneMute`
   work through the Windows mixer, not the engine.
