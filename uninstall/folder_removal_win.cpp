@@ -55,15 +55,15 @@ UniqueFileHandle OpenEntry(HANDLE parent, const std::wstring& name, ACCESS_MASK 
   return status >= 0 ? UniqueFileHandle(handle) : UniqueFileHandle();
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, HANDLE other) {
-  BY_HANDLE_FILE_INFORMATION b = {};
-  return ::GetFileInformationByHandle(other, &b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
-
-// Marks the open file or folder for deletion when its last handle closes.
+// Deletes the open file or folder: with POSIX semantics where the system has them (the name goes
+// at once, even while a scanner still holds the file, so its folder can go too), otherwise when
+// its last handle closes.
 bool Dispose(HANDLE handle) {
+  DispositionEx ex = {kDispositionDelete | kDispositionPosix};
+  if (::SetFileInformationByHandle(handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &ex,
+                                   sizeof(ex))) {  // FileDispositionInfoEx
+    return true;
+  }
   FILE_DISPOSITION_INFO info = {TRUE};
   return ::SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof(info)) != FALSE;
 }
@@ -127,35 +127,45 @@ class Remover {
  private:
   void Remove(HANDLE folder, const std::wstring& folderPath, const std::wstring& name, bool named) {
     const std::wstring path = folderPath + L"\\" + name;
-    // Attributes only: no share mode refuses this, so a locked file is still seen for what it is.
-    UniqueFileHandle look = OpenEntry(folder, name, FILE_READ_ATTRIBUTES, 0);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!look || !::GetFileInformationByHandle(look.get(), &info)) return;
-    // A name that leads elsewhere without showing as a link (Wine shows no file links) is left.
-    if (!NamesEqualIgnoreCase(FinalPathOfHandle(look.get()), path)) return;
     if (!scope_.keep.empty() && NamesEqualIgnoreCase(path, scope_.keep)) return;
+    // One open serves to look and to delete. Where a share mode refuses it (a locked file), an
+    // open for attributes only, which nothing refuses, still shows what the name is.
+    UniqueFileHandle entry =
+        OpenEntry(folder, name,
+                  DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0);
+    const bool usable = static_cast<bool>(entry);
+    if (!usable) entry = OpenEntry(folder, name, FILE_READ_ATTRIBUTES, 0);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!entry || !::GetFileInformationByHandle(entry.get(), &info)) return;
+    // A name that leads elsewhere without showing as a link (Wine shows no file links) is left.
+    if (!NamesEqualIgnoreCase(FinalPathOfHandle(entry.get()), path)) return;
     const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     const bool directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (named && (link || directory)) return;
     if (directory && !link) {
-      UniqueFileHandle sub = OpenEntry(
-          folder, name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_DIRECTORY_FILE);
-      if (!sub || !SameFile(info, sub.get())) return;
-      Empty(sub.get(), path, false);
-      Dispose(sub.get());  // refused while something is left in it
+      if (!usable) return;
+      Empty(entry.get(), path, false);
+      Dispose(entry.get());  // refused while something is left in it
       return;
     }
-    const bool alone = !link && info.nNumberOfLinks == 1;
-    UniqueFileHandle victim = OpenEntry(
-        folder, name, DELETE | FILE_READ_ATTRIBUTES | (alone ? FILE_WRITE_ATTRIBUTES : 0), 0);
-    if (victim && SameFile(info, victim.get()) && DeleteName(victim.get(), info)) return;
-    // Locked: a plain file of ours with no other name waits for the restart, by its final path.
-    if (alone && ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    if (!usable) return;  // held without delete sharing: not known to be ours, left alone
+    if (DeleteName(entry.get(), info)) return;
+    // In use (a running program): a plain file of one name is moved out of reach into the private
+    // folder and waits for the restart there; its old path, which others may change, is never
+    // registered.
+    if (link || info.nNumberOfLinks != 1) return;
+    if (parked_.empty() && scope_.parking) parked_ = scope_.parking();
+    if (parked_.empty()) return;
+    const std::wstring target = parked_ + L"\\" + std::to_wstring(++moved_) + L"-" + name;
+    if (MoveOpenFile(entry.get(), target) &&
+        ::MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
       registered_ = true;
     }
   }
 
   const RemovalScope& scope_;
+  std::wstring parked_;  // the private folder, made on the first file that needs it
+  int moved_ = 0;
   bool registered_ = false;
 };
 
@@ -178,6 +188,23 @@ bool HoldsFileNamed(HANDLE folder, const std::vector<std::wstring>& names, int d
 }
 
 }  // namespace
+
+bool MoveOpenFile(HANDLE handle, const std::wstring& target) {
+  std::wstring nt = target;
+  if (nt.compare(0, 4, L"\\\\?\\") == 0) {
+    nt.replace(0, 4, L"\\??\\");
+  } else {
+    nt.insert(0, L"\\??\\");  // a plain "X:\..." path
+  }
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nt.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = DWORD(nt.size() * sizeof(wchar_t));
+  nt.copy(rename->FileName, nt.size());
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, rename, DWORD(buffer.size())) !=
+         FALSE;
+}
 
 std::wstring FinalPathOfHandle(HANDLE handle) {
   std::wstring out(MAX_PATH, L'\0');

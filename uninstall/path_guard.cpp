@@ -156,6 +156,12 @@ std::wstring LastName(const std::wstring& path) {
   return c.error == GuardVerdict::kAllowed && !c.names.empty() ? c.names.back() : std::wstring();
 }
 
+bool IsInside(const std::wstring& inner, const std::wstring& outer, NamesEqual equal) {
+  const Canonical x = Canonicalize(inner), y = Canonicalize(outer);
+  if (x.error != GuardVerdict::kAllowed || y.error != GuardVerdict::kAllowed) return false;
+  return IsSameOrBelow(x.text, y.text, equal);
+}
+
 bool SameFolderPath(const std::wstring& a, const std::wstring& b, NamesEqual equal) {
   const Canonical x = Canonicalize(a), y = Canonicalize(b);
   if (x.error != GuardVerdict::kAllowed || y.error != GuardVerdict::kAllowed) return false;

@@ -72,6 +72,9 @@ GuardVerdict DecideDataFolder(const InstallFolderFacts& facts, const ProtectedFo
 // empty for a drive root or a path the guard cannot read.
 std::wstring LastName(const std::wstring& path);
 
+// True when `inner` is `outer` or lies below it, after the guard's spelling rules.
+bool IsInside(const std::wstring& inner, const std::wstring& outer, NamesEqual equal);
+
 // True when two paths name the same folder after the guard's spelling rules (prefixes,
 // separators, trailing dots and blanks, letter case by `equal`). Unusable paths never match.
 bool SameFolderPath(const std::wstring& a, const std::wstring& b, NamesEqual equal);

@@ -373,6 +373,13 @@ std::wstring DataFolderToRemove(const std::wstring& recorded) {
   InstallFolderFacts facts;
   facts.recorded = recorded;
   facts.finalPath = FinalPathOf(recorded, &facts.isDirectory);
+  // The user decides where AppData lies and can link the folder anywhere: only a folder reached
+  // through no link, inside the user's own profile (as the system records it), is taken.
+  const std::wstring profile = FinalPathOf(FolderPath(CSIDL_PROFILE));
+  if (!SameFolderPath(facts.finalPath, recorded, NamesEqualIgnoreCase) || profile.empty() ||
+      !IsInside(facts.finalPath, profile, NamesEqualIgnoreCase)) {
+    return {};
+  }
   if (facts.isDirectory) {
     facts.holdsMainProcessFile =
         TreeHoldsFileNamed(facts.finalPath, MainProcessFilesOfAllEditions());
@@ -613,10 +620,18 @@ std::wstring SystemProgram(const wchar_t* name) {
   return std::wstring(folder) + L"\\" + name;
 }
 
-std::wstring MakeScriptFolder() {
+std::wstring MakeScriptFolder(const std::wstring& onVolumeOf) {
   wchar_t windows[kPathChars] = {};
   const UINT n = ::GetSystemWindowsDirectoryW(windows, kPathChars);
   if (n == 0 || n >= kPathChars) return {};
+  // On the Windows volume in its Temp folder; on another volume at its root, so that files there
+  // can be moved in by renaming (ordinary users may add folders to a root, not remove ours).
+  std::wstring base = std::wstring(windows) + L"\\Temp";
+  const std::wstring drive = PlainDrivePath(onVolumeOf).substr(0, 2);
+  if (!onVolumeOf.empty()) {
+    if (drive.size() != 2 || drive[1] != L':') return {};
+    if (!NamesEqualIgnoreCase(drive, base.substr(0, 2))) base = drive;
+  }
   // Owned by the administrators, inheritance cut: nobody else may write, rename or re-permit it.
   // Where the owner cannot be set (not elevated), the same list with the default owner.
   for (const wchar_t* sddl : {L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
@@ -632,7 +647,7 @@ std::wstring MakeScriptFolder() {
       GUID id = {};
       wchar_t text[40] = {};
       if (FAILED(::CoCreateGuid(&id)) || ::StringFromGUID2(id, text, 40) == 0) return {};
-      const std::wstring folder = std::wstring(windows) + L"\\Temp\\KovraUninstall-" + text;
+      const std::wstring folder = base + L"\\KovraUninstall-" + text;
       // A folder that exists is never taken: only one this call made is known to be private.
       if (::CreateDirectoryW(folder.c_str(), &attributes)) return folder;
       if (::GetLastError() != ERROR_ALREADY_EXISTS) break;

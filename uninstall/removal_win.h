@@ -35,6 +35,8 @@ struct RemovalScope {
   std::wstring expectedFinalPath;       // if set, the folder is touched only with this final path
   std::wstring keep;                    // final path of a file neither deleted nor registered
   std::vector<std::wstring> onlyNames;  // if set, only these plain files directly in the folder
+  // Gives a private folder on the folder's volume (MakeScriptFolder) for locked files; empty: none.
+  std::function<std::wstring()> parking;
 };
 
 // Removes the folder `path` (more than 3 characters, no link itself) with what `scope` allows,
@@ -42,8 +44,9 @@ struct RemovalScope {
 // handle without following links, and acted on only while its final path is the one its name
 // gives, so nothing reached through a link (or swapped in for a checked name) is ever touched: a
 // link is removed itself, never entered. A file with other names (hard links) loses only this
-// name and is never changed. A plain file of one name that cannot be deleted now is registered
-// for deletion at restart by its absolute final path; nothing else is ever registered.
+// name and is never changed. A plain file of one name that is in use is moved into the private
+// parking folder (renamed through its own handle) and registered for deletion at restart there;
+// nothing is ever registered at a path that others could change before the restart.
 FolderRemoval RemoveFolder(const std::wstring& path, const RemovalScope& scope);
 
 // RemoveFolder with everything in it; returns whether the folder itself was removed.
@@ -55,6 +58,10 @@ bool TreeHoldsFileNamed(const std::wstring& finalPath, const std::vector<std::ws
 // Case-insensitive comparison of two texts of equal length as the file system does it
 // (CompareStringOrdinal ignoring case).
 bool NamesEqualIgnoreCase(const std::wstring& a, const std::wstring& b);
+
+// Moves the open file `handle` to `target` (an absolute "X:\..." path on its volume, optionally
+// behind "\\?\") through the handle, so no name on the way is looked up again; never replaces.
+bool MoveOpenFile(HANDLE handle, const std::wstring& target);
 
 // The final path of the open file or folder `handle` ("\\?\X:\..."); empty on failure.
 std::wstring FinalPathOfHandle(HANDLE handle);
@@ -121,10 +128,11 @@ UniqueFileHandle WriteCopyOfSelf(const std::wstring& module, const std::wstring&
 // `name` in the system folder ("C:\Windows\System32\cmd.exe"); empty when it cannot be read.
 std::wstring SystemProgram(const wchar_t* name);
 
-// A new folder for this run's script in the Windows folder's Temp, made with an access list that
-// lets only administrators and the system in, under a fresh name (never an existing folder).
-// Empty when none could be made.
-std::wstring MakeScriptFolder();
+// A new private folder for this run (the script, the uninstaller's own file, locked files
+// waiting for the restart), made with an access list that lets only administrators and the system
+// in, under a fresh name (never an existing folder): in the Windows folder's Temp, or, for
+// `onVolumeOf` on another volume, at that volume's root. Empty when none could be made.
+std::wstring MakeScriptFolder(const std::wstring& onVolumeOf = {});
 
 // Creates `path` as a new file holding `bytes`; false when the name exists or the write fails.
 bool WriteNewFile(const std::wstring& path, const std::string& bytes);

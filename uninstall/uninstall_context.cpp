@@ -90,34 +90,48 @@ void UninstallContext::RemoveRegistryEntries() {
   });
 }
 
+const std::wstring& UninstallContext::ParkingFor(const std::wstring& path) {
+  const std::wstring drive = uninstall::PlainDrivePath(path).substr(0, 2);
+  for (const auto& [volume, folder] : parking_) {
+    if (uninstall::NamesEqualIgnoreCase(volume, drive)) return folder;
+  }
+  parking_.emplace_back(drive, uninstall::MakeScriptFolder(path));
+  return parking_.back().second;
+}
+
+void UninstallContext::RemoveOwnFolder(const std::wstring& folder, uninstall::RemovalScope scope) {
+  scope.expectedFinalPath = folder;
+  // The running uninstaller is the script's: neither deleted now nor registered for the restart.
+  scope.keep = uninstall::FinalPathOf(uninstall::ModulePath());
+  scope.parking = [this, &folder] { return ParkingFor(folder); };
+  if (uninstall::RemoveFolder(folder, scope).registered) {
+    // The private folder goes after the files parked in it (registered in that order).
+    ::MoveFileExW(ParkingFor(folder).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
 void UninstallContext::RemoveAppDataFolder() {
+  // Not created when missing: the user's own setting says where it would be.
   wchar_t folder[MAX_PATH] = {};
-  if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, TRUE) || folder[0] == 0) return;
+  if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE) || folder[0] == 0) return;
   if (!::PathAppendW(folder, kDataFolderName)) return;
   // The user's own setting decides where this is: it gets the same scrutiny as the recorded
   // installation folder, and is deleted by its final path so that names the Win32 layer reads
   // differently (CON, a trailing dot) are deleted exactly.
   const std::wstring data = uninstall::DataFolderToRemove(folder);
-  if (data.empty()) return;
-  uninstall::RemovalScope scope;
-  scope.expectedFinalPath = data;
-  scope.keep = uninstall::FinalPathOf(uninstall::ModulePath());
-  uninstall::RemoveFolder(data, scope);
+  if (!data.empty()) RemoveOwnFolder(data, {});
 }
 
 void UninstallContext::RemoveInstallFolder() {
   const std::wstring& folder = ApprovedInstallFolder();
   if (folder.empty()) return;
   uninstall::RemovalScope scope;
-  scope.expectedFinalPath = folder;
-  // The running uninstaller is the script's: neither deleted now nor registered for the restart.
-  const std::wstring module = uninstall::ModulePath();
-  scope.keep = uninstall::FinalPathOf(module);
   // Everything goes only in a folder that the installer named; anywhere else (a folder shared
   // with a person's files) only the product's own files go, by name.
   const bool whole = uninstall::NamesEqualIgnoreCase(uninstall::LastName(folder),
                                                      uninstall::ProductFolderName(edition_));
   if (!whole) {
+    const std::wstring module = uninstall::ModulePath();
     scope.onlyNames = uninstall::ProgramFileNames(edition_);
     const std::wstring installed = uninstall::InstalledPathOfCopy(module);
     if (!installed.empty() &&
@@ -126,15 +140,7 @@ void UninstallContext::RemoveInstallFolder() {
       scope.onlyNames.push_back(installed.substr(installed.rfind(L'\\') + 1));
     }
   }
-  const uninstall::FolderRemoval result = uninstall::RemoveFolder(folder, scope);
-  // The folder waits for the restart only behind what is registered in it, which is still there;
-  // and only while its path is still that folder, not a link put in its place.
-  if (result.removed || !whole || !result.registered) return;
-  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
+  RemoveOwnFolder(folder, std::move(scope));
 }
 
 void UninstallContext::RemoveUpdateTask() {
@@ -163,9 +169,27 @@ void UninstallContext::WriteSelfDeleteScript() {
   }
   // Written and run where only administrators can write, never in the user's temporary folder,
   // where anyone the user runs could rewrite it or plant a program it would call.
-  const std::wstring runFolder = uninstall::MakeScriptFolder();
+  const std::wstring runFolder = ParkingFor(uninstall::FinalPathOf(module));
   if (runFolder.empty()) return;
   targets.script = runFolder + L"\\" + uninstall::kScriptFileName;
+  // This program moves itself in there too (a running program can be renamed), so the script
+  // deletes a name that nobody else can replace: left beside the installation, the name could
+  // be swapped for a folder, whose files del would delete. Only a plain file of one name at the
+  // new place is named; where the move fails (another volume, a scanner), the file stays.
+  const std::wstring moved = runFolder + module.substr(module.rfind(L'\\'));
+  targets.uninstaller.clear();
+  {
+    uninstall::UniqueFileHandle file(::CreateFileW(
+        module.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (file && ::GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks == 1 &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        uninstall::MoveOpenFile(file.get(), moved)) {
+      targets.uninstaller = uninstall::PlainDrivePath(moved);
+    }
+  }
   const std::string converted =
       uninstall::ToAnsi(uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript));
   if (!converted.empty() && uninstall::WriteNewFile(targets.script, converted) &&

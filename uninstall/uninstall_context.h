@@ -3,8 +3,11 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "edition.h"
+#include "removal_win.h"
 #include "sequence.h"
 
 // One instance per process (Instance()), never destroyed; the main thread fills it with
@@ -52,9 +55,17 @@ class UninstallContext : public uninstall::IUninstallSteps {
   // first use, so that the process, registry and folder steps and the script act on one decision.
   const std::wstring& ApprovedInstallFolder();
 
+  // The run's private folder on the volume of `path` (MakeScriptFolder), made on first use; empty
+  // when none could be made.
+  const std::wstring& ParkingFor(const std::wstring& path);
+
+  // Removes an approved folder by its final path with `scope`, parking its locked files.
+  void RemoveOwnFolder(const std::wstring& folder, uninstall::RemovalScope scope);
+
   Edition edition_ = Student;
   std::wstring installDir_;
   std::optional<std::wstring> approvedFolder_;
+  std::vector<std::pair<std::wstring, std::wstring>> parking_;  // drive, private folder
 };
 
 // The worker thread's entry (a _beginthreadex routine); `callback` is the IUninstallCallBack*.

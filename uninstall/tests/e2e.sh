@@ -325,18 +325,19 @@ suite_hostile_b() {
   lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
   check "nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
 
-  note "a locked file inside is registered for deletion at restart"
+  note "a file held locked inside is left, and not registered for restart (it may be planted)"
   make_install "$inst"
   echo data > "$idir/locked.dat"
   wine "$tool" hold-file "$inst\\locked.dat" 25 </dev/null >/dev/null 2>&1 &
   local holder=$!
   sleep 1
   before=$(snapshot)
+  local pend; pend=$(pending)
   run_uninstall "$inst\\uninstall.exe"
   check "locked file still there" [ -e "$idir/locked.dat" ]
   check "free files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/plugins"
-  local registered; registered=$(pending)
-  check "locked file registered for restart" bash -c "echo '$registered' | grep -qi 'KovraPravik.locked.dat'"
+  local reg; reg=$(registered_outside "$pend")
+  check "nothing registered for restart${reg:+: $reg}" [ -z "$reg" ]
   lost=$(lost_outside "$before" "./Program Files/Kovra/KovraPravik")
   check "nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
   kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
@@ -404,8 +405,12 @@ start_watcher() {
       done
       ls "$C"/windows/temp/KovraUninstall-*/delKovraUninstall.bat >> "$work/seen" 2>/dev/null
       # Once the worker has emptied the folder, a link to the person's folder appears in it.
+      # ... and the running copy's name becomes a folder of the person's files.
       if [ "$planted_late" = 0 ] && [ -d "$idir" ] && [ ! -e "$idir/config.ini" ]; then
         ln -s "$profile/Documents/precious" "$idir/late" && planted_late=1
+        if [ -f "$idir/uninstall_new.exe" ] && mv "$idir/uninstall_new.exe" "$idir/away.exe"; then
+          mkdir -p "$idir/uninstall_new.exe" && echo mine > "$idir/uninstall_new.exe/persons.txt"
+        fi
       fi
       sleep 0.05
     done
@@ -446,6 +451,7 @@ suite_race() {
     check "$kind: the script ran from a folder of its own in the Windows folder's Temp" \
       test -s "$work/seen"
     check "$kind: the installation's files removed" test ! -e "$idir/config.ini" -a ! -e "$idir/plugins"
+    check "$kind: the folder at the copy's name kept" [ -e "$idir/uninstall_new.exe/persons.txt" ]
     lost=$(lost_outside "$before" "./Apps/Kovra/KovraPravik" "./users/$user/Temp")
     check "$kind: nothing outside lost${lost:+: $lost}" [ -z "$lost" ]
     reg=$(registered_outside "$pend")
@@ -518,6 +524,17 @@ suite_owner() {
   check "other product's process still running" w "$tool" running 'C:\OtherProduct\crash_server.exe'
   stop_all
   rm -rf "$idir"
+
+  note "the data folder as a link to another vendor's folder"
+  local vendor="$C/Program Files/OtherVendor/App"
+  mkdir -p "$vendor/bin" && echo dll > "$vendor/bin/app.dll"
+  ln -s "$vendor" "$appdata/Kovra"
+  make_install "$inst"
+  print=$(fingerprint "$vendor")
+  run_uninstall "$inst\\uninstall.exe"
+  check "the other vendor's folder unchanged" [ "$print" = "$(fingerprint "$vendor")" ]
+  rm -f "$appdata/Kovra"
+  rm -rf "$idir" "$C/Program Files/OtherVendor"
 
   note "AppData redirected over another edition's installation"
   local shell='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'

@@ -20,7 +20,9 @@
 //   kv_uitool click done|close       presses a button of the finished page; prints "exit code N"
 //   kv_uitool no-window SECONDS      fails if a message box or the dialog appears in time
 //   kv_uitool running PATH           exit 0 when a process has a module loaded from PATH
-//   kv_uitool hold-file PATH SECONDS opens PATH without sharing and keeps it open
+//   kv_uitool hold-file PATH SECONDS [shared]
+//                                    opens PATH without sharing (shared: as a running program
+//                                    does, rename and delete allowed) and keeps it open
 //   kv_uitool hold-mutex NAME SECONDS
 //   kv_uitool task-create NAME | task-exists NAME
 //   kv_uitool reg-link KEY TARGET    makes HKLM\KEY a registry link to HKLM\TARGET
@@ -91,7 +93,9 @@ bool BoxShows(HWND box, const wchar_t* text) {
 // builds then report the sent message as failed.
 bool Click(HWND button) {
   DWORD_PTR ignored = 0;
-  return ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0 ||
+  // No SMTO_ABORTIFHUNG: on a loaded machine Wine takes a busy dialog for a hung one and the click
+  // would never be sent. The handler may take a while (it starts the script), hence the wait.
+  return ::SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0 ||
          !::IsWindow(button);
 }
 
@@ -445,7 +449,10 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"no-window" && argc > 2) return NoWindow(DWORD(_wtoi(argv[2])));
   if (command == L"running" && argc > 2) return Running(argv[2]) ? 0 : 1;
   if (command == L"hold-file" && argc > 3) {
-    UniqueFileHandle f(::CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    // "shared": held as a running program holds its file (others may rename or delete it).
+    const DWORD share = argc > 4 ? FILE_SHARE_READ | FILE_SHARE_DELETE : 0;
+    UniqueFileHandle f(
+        ::CreateFileW(argv[2], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!f) return Fail("cannot open file");
     ::Sleep(DWORD(_wtoi(argv[3])) * 1000);
     return 0;
