@@ -257,7 +257,7 @@ TEST_F(EngineTest, EmitGeneratesFrames) {
             R"({"emit":"OnGetVideoData","result":12})");
   EXPECT_EQ(Control(R"({"sim":"emit","event":"OnGetVideoData","args":[0,0,5,0]})"),
             R"({"emit":"OnGetVideoData","result":-1})");
-  // Sizes whose arithmetic overflows are refused with an error, not computed (issue 25).
+  // Sizes whose arithmetic overflows are refused with an error, not computed.
   for (const char* args : {"[0,2147483647,1,0,0,0]", "[0,2147483647,2147483647,0,0,2147483647]",
                            "[0,1,2147483647,0,0,2147483647]", "[0,8192,8192,0,0,0]",
                            "[0,2,2,0,2147483647,2147483647]"}) {

@@ -31,7 +31,7 @@ TEST(FramesTest, OddSizesAndEmptySizesStayReadable) {
 }
 
 // Sizes whose arithmetic would overflow 32 (or 64) bits are refused, never computed: the
-// hostile simulate of issue 25 (a width of 2147483647) ended the process through a signed overflow.
+// hostile simulate with a width of 2147483647 ended the process through a signed overflow.
 TEST(FramesTest, OverflowingSizesAreRefusedWithoutOverflow) {
   constexpr int32_t kMax = 2147483647;
   EXPECT_EQ(PlanarFrameBytes(kMax, 1, 0, kMaxPlanarBytes), -1);

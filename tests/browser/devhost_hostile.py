@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""The development host against hostile pages and hostile local requests (issue 25).
+"""The development host against hostile pages and hostile local requests.
 
 usage: devhost_hostile.py [--rows NAME,...] -- KV_HOST_COMMAND...
 
