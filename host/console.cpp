@@ -49,6 +49,12 @@ bool IsByteBlock(const cJSON* arg) {
   return cJSON_IsObject(arg) && cJSON_GetObjectItemCaseSensitive(arg, "$bytes") != nullptr;
 }
 
+// With --plain-args only {"$bytes":"<base64>"} itself: a block whose count is its length.
+bool IsPlainByteBlock(const cJSON* arg) {
+  const cJSON* bytes = cJSON_GetObjectItemCaseSensitive(arg, "$bytes");
+  return cJSON_IsString(bytes) && arg->child == bytes && bytes->next == nullptr;
+}
+
 // Deeper than any parser builds (cJSON stops at 1000 levels): {"$nest":N} is an array holding an
 // array ... N levels down, {"$nest":N,"object":true} the same with objects under the member "x".
 constexpr double kMaxNesting = 100000;
@@ -210,7 +216,10 @@ void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* a
 }
 
 Console::Console(const Options& options)
-    : out_(stdout, options.pretty), quiet_(options.quiet), run_(out_) {
+    : out_(stdout, options.pretty),
+      quiet_(options.quiet),
+      plainArgs_(options.plainArgs),
+      run_(out_) {
   CaptureDebugOutput(out_);
   run_.SetFrameBytes(options.frameBytes);
   if (!options.deferInit) Init();
@@ -274,6 +283,13 @@ void Console::Command(const cJSON* request) {
   }
   const cJSON* arg = nullptr;
   std::vector<std::pair<cJSON*, char*>> blocks;  // byte-block items and the block each carries
+  cJSON_ArrayForEach(arg, args) {
+    if (plainArgs_ && ((IsByteBlock(arg) && !IsPlainByteBlock(arg)) || IsNesting(arg))) {
+      return out_.Error(
+          "--plain-args: an argument is plain JSON or a byte block {\"$bytes\":\"<base64>\"} "
+          "alone; the console's test forms ($nest, a null block, \"count\") are off");
+    }
+  }
   cJSON_ArrayForEach(arg, args) {
     std::string error;
     cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, error)

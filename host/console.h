@@ -78,6 +78,11 @@ struct Options {
 
   // --frame-bytes: an event's borrowed bytes follow its line raw (docs/console.md).
   bool frameBytes = false;
+
+  // --plain-args: a command's arguments are plain JSON and real byte blocks only; the console's
+  // own test forms ({"$nest":N}, {"$bytes":null}, a "count" beside "$bytes") are refused. The
+  // development host runs kv_host this way for pages (docs/page-scripts.md).
+  bool plainArgs = false;
 };
 
 class Console {
@@ -96,6 +101,7 @@ class Console {
 
   Output out_;
   bool quiet_;
+  bool plainArgs_;
   CoreThread core_;
   ScriptRunner run_;
   bool initialised_ = false;

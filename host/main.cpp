@@ -15,7 +15,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: kv_host [--pretty] [--defer-init] [--quiet] [--frame-bytes] [script.jsonl]\n"
+    "usage: kv_host [--pretty] [--defer-init] [--quiet] [--frame-bytes] [--plain-args]"
+    " [script.jsonl]\n"
     "Reads JSON lines from the script or standard input; see docs/console.md.\n";
 
 }  // namespace
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--frame-bytes") {
       options.frameBytes = true;
+    } else if (arg == "--plain-args") {
+      options.plainArgs = true;
     } else if (arg == "--pretty") {
       options.pretty = true;
     } else if (arg == "--defer-init") {

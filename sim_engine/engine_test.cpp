@@ -257,6 +257,18 @@ TEST_F(EngineTest, EmitGeneratesFrames) {
             R"({"emit":"OnGetVideoData","result":12})");
   EXPECT_EQ(Control(R"({"sim":"emit","event":"OnGetVideoData","args":[0,0,5,0]})"),
             R"({"emit":"OnGetVideoData","result":-1})");
+  // Sizes whose arithmetic overflows are refused with an error, not computed.
+  for (const char* args : {"[0,2147483647,1,0,0,0]", "[0,2147483647,2147483647,0,0,2147483647]",
+                           "[0,1,2147483647,0,0,2147483647]", "[0,8192,8192,0,0,0]",
+                           "[0,2,2,0,2147483647,2147483647]"}) {
+    EXPECT_EQ(
+        Control(std::string(R"({"sim":"emit","event":"OnGetVideoData","args":)") + args + "}"),
+        R"({"emit":"OnGetVideoData","error":"OnGetVideoData: at most 64 MiB of planes can be generated"})")
+        << args;
+  }
+  // The largest frame number wraps in the pattern: last luma byte (1 + 1 + 2147483647) mod 256.
+  EXPECT_EQ(Control(R"({"sim":"emit","event":"OnGetVideoData","args":[0,2,2,0,2147483647,0]})"),
+            R"({"emit":"OnGetVideoData","result":1})");
   // Packed: 300 bytes, the last is 299 mod 251.
   EXPECT_EQ(Control(R"({"sim":"emit","event":"OnVideoData","args":[0,300,20,10,0,0]})"),
             R"({"emit":"OnVideoData","result":48})");

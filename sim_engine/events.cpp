@@ -354,8 +354,10 @@ const EventEntry kEvents[] = {
        // [stream, width, height, extra, frame, pad]; the planes are generated (frames.h).
        const int32_t stream = I(a, 0), width = I(a, 1), height = I(a, 2), extra = I(a, 3);
        const int32_t frame = I(a, 4), pad = std::max(I(a, 5), 0);
-       if (width > 0 && height > 0 && int64_t{width + pad} * height > kMaxFrameBytes) {
-         error = "OnGetVideoData: at most 64 MiB of luma can be generated";
+       // Checked in 64 bits before anything is added or multiplied: a width of 2147483647 plus
+       // a pad must not overflow (frames.h).
+       if (width > 0 && height > 0 && PlanarFrameBytes(width, height, pad, kMaxFrameBytes) < 0) {
+         error = "OnGetVideoData: at most 64 MiB of planes can be generated";
          return nullptr;
        }
        auto planes = std::make_shared<PlanarFrame>(MakePlanarFrame(width, height, frame, pad));

@@ -4,32 +4,52 @@
 
 namespace kv_sim {
 
+int64_t PlanarFrameBytes(int32_t width, int32_t height, int32_t pad, int64_t limit) {
+  if (width <= 0 || height <= 0) return -1;
+  limit = std::min(limit, kMaxPlanarBytes);
+  // Every factor is checked against the limit before a multiplication, so no product exceeds
+  // 2^30 x 2^31 (each term below fits in 64 bits, whatever the 32-bit inputs).
+  const int64_t lumaStride = int64_t{width} + std::max(pad, 0);
+  const int64_t chromaStride = (int64_t{width} + 1) / 2 + std::max(pad, 0);
+  const int64_t chromaHeight = (int64_t{height} + 1) / 2;
+  if (lumaStride > limit || height > limit) return -1;
+  const int64_t luma = lumaStride * height;
+  const int64_t chroma = 2 * chromaStride * chromaHeight;
+  if (luma > limit || chroma > limit - luma) return -1;
+  return luma + chroma;
+}
+
 PlanarFrame MakePlanarFrame(int32_t width, int32_t height, int32_t frame, int32_t pad) {
   PlanarFrame out;
   pad = std::max(pad, 0);
-  if (width <= 0 || height <= 0) {
+  if (PlanarFrameBytes(width, height, pad, kMaxPlanarBytes) < 0) {
     out.y.assign(1, 0);
     out.u.assign(1, 0);
     out.v.assign(1, 0);
     return out;
   }
-  const int32_t chromaWidth = (width + 1) / 2;
-  const int32_t chromaHeight = (height + 1) / 2;
+  // Within kMaxPlanarBytes every stride and size below fits in 32 bits.
+  const int32_t chromaWidth = static_cast<int32_t>((int64_t{width} + 1) / 2);
+  const int32_t chromaHeight = static_cast<int32_t>((int64_t{height} + 1) / 2);
   out.yStride = width + pad;
   out.uStride = out.vStride = chromaWidth + pad;
   out.y.assign(static_cast<size_t>(out.yStride) * height, 0xEE);
   out.u.assign(static_cast<size_t>(out.uStride) * chromaHeight, 0xEE);
   out.v.assign(static_cast<size_t>(out.vStride) * chromaHeight, 0xEE);
+  // The pattern in unsigned arithmetic: any frame number wraps instead of overflowing.
+  const uint32_t shift = static_cast<uint32_t>(frame);
   for (int32_t row = 0; row < height; ++row) {
     uint8_t* line = &out.y[static_cast<size_t>(row) * out.yStride];
-    for (int32_t x = 0; x < width; ++x) line[x] = static_cast<uint8_t>(x + row + frame);
+    for (int32_t x = 0; x < width; ++x) {
+      line[x] = static_cast<uint8_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(row) + shift);
+    }
   }
   for (int32_t row = 0; row < chromaHeight; ++row) {
     uint8_t* u = &out.u[static_cast<size_t>(row) * out.uStride];
     uint8_t* v = &out.v[static_cast<size_t>(row) * out.vStride];
     for (int32_t i = 0; i < chromaWidth; ++i) {
-      u[i] = static_cast<uint8_t>(64 + i + frame);
-      v[i] = static_cast<uint8_t>(192 + row + frame);
+      u[i] = static_cast<uint8_t>(64u + static_cast<uint32_t>(i) + shift);
+      v[i] = static_cast<uint8_t>(192u + static_cast<uint32_t>(row) + shift);
     }
   }
   return out;
@@ -47,6 +67,13 @@ std::vector<uint8_t> CompactI420(const PlanarFrame& frame, int32_t width, int32_
   std::vector<uint8_t> out;
   if (width <= 0 || height <= 0) return out;
   const int32_t n = width / 2, r = height / 2;
+  // Planes made for other sizes (or the one-byte planes of refused sizes) give nothing.
+  if (frame.yStride < width || frame.uStride < n || frame.vStride < n ||
+      frame.y.size() < static_cast<size_t>(frame.yStride) * height ||
+      frame.u.size() < static_cast<size_t>(frame.uStride) * r ||
+      frame.v.size() < static_cast<size_t>(frame.vStride) * r) {
+    return out;
+  }
   for (int32_t row = 0; row < height; ++row) {
     const uint8_t* line = &frame.y[static_cast<size_t>(row) * frame.yStride];
     out.insert(out.end(), line, line + width);

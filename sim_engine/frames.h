@@ -16,8 +16,16 @@ struct PlanarFrame {
   int32_t yStride = 0, uStride = 0, vStride = 0;
 };
 
+// The bytes of the three planes MakePlanarFrame makes for positive sizes (luma stride width + pad,
+// chroma stride (width + 1) / 2 + pad), computed without overflow for every input; -1 when they
+// would exceed `limit` (at most kMaxPlanarBytes) or a size is 0 or less.
+constexpr int64_t kMaxPlanarBytes = int64_t{1} << 30;
+int64_t PlanarFrameBytes(int32_t width, int32_t height, int32_t pad, int64_t limit);
+
 // Planes for a width x height picture (chroma (width/2) x (height/2), rounded up so that any
-// reader of the integer-divided sizes stays inside). Sizes of 0 or less give one-byte planes.
+// reader of the integer-divided sizes stays inside). Sizes of 0 or less give one-byte planes, and
+// so do sizes whose planes exceed kMaxPlanarBytes: a caller that hands the planes on with their
+// sizes checks PlanarFrameBytes first. Any frame number (pattern arithmetic wraps).
 PlanarFrame MakePlanarFrame(int32_t width, int32_t height, int32_t frame, int32_t pad);
 
 // `count` packed bytes (none for a count of 0 or less).

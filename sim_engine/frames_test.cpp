@@ -30,6 +30,23 @@ TEST(FramesTest, OddSizesAndEmptySizesStayReadable) {
   EXPECT_TRUE(MakePackedFrame(-5, 0).empty());
 }
 
+// Sizes whose arithmetic would overflow 32 (or 64) bits are refused, never computed: the
+// hostile simulate with a width of 2147483647 ended the process through a signed overflow.
+TEST(FramesTest, OverflowingSizesAreRefusedWithoutOverflow) {
+  constexpr int32_t kMax = 2147483647;
+  EXPECT_EQ(PlanarFrameBytes(kMax, 1, 0, kMaxPlanarBytes), -1);
+  EXPECT_EQ(PlanarFrameBytes(kMax, kMax, kMax, int64_t{1} << 62), -1);
+  EXPECT_EQ(PlanarFrameBytes(1, kMax, kMax, kMaxPlanarBytes), -1);
+  EXPECT_EQ(PlanarFrameBytes(0, 5, 0, kMaxPlanarBytes), -1);
+  EXPECT_EQ(PlanarFrameBytes(6, 4, 2, kMaxPlanarBytes), 8 * 4 + 2 * 5 * 2);
+  EXPECT_EQ(PlanarFrameBytes(6, 4, 2, 51), -1);  // 52 bytes do not fit in 51
+  const PlanarFrame refused = MakePlanarFrame(kMax, 2, kMax, kMax);
+  EXPECT_EQ(refused.y.size(), 1u);
+  EXPECT_TRUE(CompactI420(refused, kMax, 2).empty());
+  // Any frame number: the pattern wraps.
+  EXPECT_EQ(MakePlanarFrame(2, 2, kMax, 0).y[3], static_cast<uint8_t>(1u + 1u + 2147483647u));
+}
+
 // Compacting skips row padding; what a correct receiver copies has no 0xEE byte in it.
 TEST(FramesTest, CompactFrameDropsPadding) {
   const PlanarFrame frame = MakePlanarFrame(4, 2, 0, 7);

@@ -56,16 +56,17 @@ def start_host(command):
     host = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "host", "web", "devhost.py"),
                              "--label", label, "--", *command], stdout=subprocess.PIPE, text=True)
     line = host.stdout.readline()
-    match = re.search(r"open (http://127\.0\.0\.1:(\d+)/\?token=(\S+))", line)
+    # A fresh loopback address every run (docs/page-scripts.md, "Safety").
+    match = re.search(r"open (http://(127\.\d+\.\d+\.\d+):(\d+)/\?token=(\S+))", line)
     if not match:
         host.kill()
         raise SystemExit(f"the host did not print its address: {line!r}")
-    return host, match.group(1), int(match.group(2)), match.group(3)
+    return host, match.group(1), (match.group(2), int(match.group(3))), match.group(4)
 
 
-def handshake(port, origin, token):
+def handshake(address, origin, token):
     """The status of a WebSocket opening handshake (101 accepted, 403 refused)."""
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    connection = http.client.HTTPConnection(*address, timeout=10)
     connection.request("GET", f"/ws?token={token}", headers={
         "Origin": origin, "Upgrade": "websocket", "Connection": "Upgrade",
         "Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version": "13"})
@@ -74,8 +75,8 @@ def handshake(port, origin, token):
     return status
 
 
-def get_status(port, path, host):
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+def get_status(address, path, host):
+    connection = http.client.HTTPConnection(*address, timeout=10)
     connection.request("GET", path, headers={"Host": host})
     status = connection.getresponse().status
     connection.close()
@@ -187,7 +188,7 @@ def playback(driver, shots):
 SIZES = ((640, 360), (1280, 720), (1920, 1080))
 
 
-def measure_host(port, token, width, height, seconds=5):
+def measure_host(address, token, width, height, seconds=5):
     """Frames per second from the simulated engine through kv_host and the host to a WebSocket
     client that draws nothing: one frame raised at a time, the next once it is answered."""
     import asyncio
@@ -198,7 +199,7 @@ def measure_host(port, token, width, height, seconds=5):
     devhost.keep_frame_memory()  # the client copies frames as the host does
 
     async def run():
-        origin = f"http://127.0.0.1:{port}"
+        origin = "http://%s:%d" % address
         async with aiohttp.ClientSession() as session:
             async with session.ws_connect(f"{origin}/ws?token={token}", origin=origin,
                                           max_msg_size=0) as ws:
@@ -252,15 +253,17 @@ def main(argv):
     parser.add_argument("command", nargs="+")
     options = parser.parse_args(argv)
     started = time.monotonic()
-    host, url, port, token = start_host(options.command)
+    host, url, address, token = start_host(options.command)
     profile = tempfile.mkdtemp(prefix="kv-chromium-")
     driver = None
     try:
-        own = f"http://127.0.0.1:{port}"
-        check("our page's origin with the token is accepted", handshake(port, own, token) == 101)
-        check("a foreign origin is refused", handshake(port, "http://evil.example", token) == 403)
-        check("a connection without the token is refused", handshake(port, own, "") == 403)
-        check("a foreign Host is refused on a plain page", get_status(port, "/", "evil.example") == 403)
+        own = "http://%s:%d" % address
+        check("our page's origin with the token is accepted", handshake(address, own, token) == 101)
+        check("a foreign origin is refused",
+              handshake(address, "http://evil.example", token) == 403)
+        check("a connection without the token is refused", handshake(address, own, "") == 403)
+        check("a foreign Host is refused on a plain page",
+              get_status(address, "/", "evil.example") == 403)
         chrome = webdriver.ChromeOptions()
         chrome.binary_location = "/usr/bin/chromium"
         for flag in CHROME_FLAGS + [f"--user-data-dir={profile}"]:
@@ -293,7 +296,7 @@ def main(argv):
         if options.measure and not failures:
             for width, height in SIZES:
                 print(f"measured: {width} x {height}: "
-                      f"{measure_host(port, token, width, height):.1f} frames/s through the host "
+                      f"{measure_host(address, token, width, height):.1f} frames/s through the host "
                       "to a WebSocket client (no browser)", flush=True)
         host.terminate()
         try:

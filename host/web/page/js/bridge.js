@@ -6,10 +6,12 @@
 //   simulate(event, ...args) -> the simulated engine raises an event (development host only)
 
 const handlers = new Map();  // message name -> Set of handlers
-const pending = new Map();   // request id -> {resolve, reject, name}
+const pending = new Map();   // request id -> {resolve, reject, name, timer}
 let socket = null;
 let nextId = 1;
 let retryMs = 500;
+// The host's limits (docs/page-scripts.md, "Safety"); its hello message brings the current ones.
+let limits = {answerSeconds: 60, requestBytes: 4 << 20, inFlight: 64};
 
 export function on(message, handler) {
   if (!handlers.has(message)) handlers.set(message, new Set());
@@ -28,17 +30,34 @@ function emit(message, values) {
   if (message !== '*') emit('*', [message, values]);
 }
 
+// Every promise settles: with the host's answer, when the connection drops, or at the latest a
+// few seconds after the host's own answer time (the host answers every request within it).
 function request(body, name) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
   }
+  if (pending.size >= limits.inFlight) {
+    return Promise.reject(new Error(`${name}: ${limits.inFlight} requests are already in flight`));
+  }
   const id = nextId++;
-  socket.send(JSON.stringify({id, ...body}));
-  return new Promise((resolve, reject) => pending.set(id, {resolve, reject, name}));
+  const text = JSON.stringify({id, ...body});
+  if (text.length > limits.requestBytes) {
+    return Promise.reject(new Error(`${name}: a request of ${text.length} characters is over the ` +
+                                    `host's limit of ${limits.requestBytes}`));
+  }
+  socket.send(text);
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => {
+      pending.delete(id);
+      reject(new Error(`${name}: no answer within ${limits.answerSeconds} s`));
+    }, (limits.answerSeconds + 5) * 1000);
+    pending.set(id, {resolve, reject, name, timer});
+  });
 }
 
-// Byte blocks (Uint8Array, ArrayBuffer) travel as base64, the form kv_host turns into the
-// byte-block item of "offlinePlay.setStorageData".
+// Byte blocks (Uint8Array, ArrayBuffer) travel as base64, {"$bytes":"<base64>"}: the host takes
+// them only where a command takes a block (the stored data of "offlinePlay.setStorageData"), and
+// a block's count is always its length.
 function encodeArgument(value) {
   if (value instanceof ArrayBuffer) value = new Uint8Array(value);
   if (!(value instanceof Uint8Array)) return value;
@@ -54,7 +73,7 @@ export function call(name, ...args) {
 }
 
 export function simulate(event, ...args) {
-  return request({simulate: event, args}, event);
+  return request({simulate: event, args: args.map(encodeArgument)}, event);
 }
 
 // Texts that hold JSON (objects, arrays, and the bridge's writer's texts, which end in a
@@ -90,7 +109,8 @@ function scriptText(text) {
 
 function received(line) {
   if ('id' in line && pending.has(line.id)) {
-    const {resolve, reject, name} = pending.get(line.id);
+    const {resolve, reject, name, timer} = pending.get(line.id);
+    clearTimeout(timer);
     pending.delete(line.id);
     return 'error' in line ? reject(new Error(`${name}: ${line.error}`)) : resolve(line.result);
   }
@@ -103,7 +123,10 @@ function received(line) {
   if ('debug' in line) return emit('debug', [line.debug]);
   if ('note' in line) return emit('note', [line.note]);
   if ('error' in line) return emit('hostError', [line.error]);
-  if ('host' in line) return emit(`host.${line.host}`, [line]);
+  if ('host' in line) {
+    if (line.host === 'hello' && line.limits) limits = {...limits, ...line.limits};
+    return emit(`host.${line.host}`, [line]);
+  }
 }
 
 // A frame: 4 bytes (little-endian) of header length, the event line as JSON, then the bytes,
@@ -116,7 +139,10 @@ function receivedFrame(buffer) {
 }
 
 function failPending(why) {
-  for (const {reject, name} of pending.values()) reject(new Error(`${name}: ${why}`));
+  for (const {reject, name, timer} of pending.values()) {
+    clearTimeout(timer);
+    reject(new Error(`${name}: ${why}`));
+  }
   pending.clear();
 }
 
@@ -137,10 +163,13 @@ export function connect() {
     received(JSON.parse(message.data));
   };
   socket.onclose = (event) => {
-    failPending('connection lost');
+    // 1008 with a reason: the host dropped this page (too far behind, not reading); 1009: a
+    // message over the host's limit.
+    const why = `code ${event.code}${event.reason ? ` (${event.reason})` : ''}`;
+    failPending(`connection lost, ${why}`);
     const wait = retryMs;
     retryMs = Math.min(retryMs * 2, 8000);
-    emit('connection', ['closed', `code ${event.code}; reconnecting in ${wait / 1000} s`]);
+    emit('connection', ['closed', `${why}; reconnecting in ${wait / 1000} s`]);
     setTimeout(connect, wait);
   };
 }
