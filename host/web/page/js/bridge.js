@@ -7,16 +7,25 @@
 
 const handlers = new Map();  // message name -> Set of handlers
 const pending = new Map();   // request id -> {resolve, reject, name}
+/** @type {WebSocket | null} */
 let socket = null;
 let nextId = 1;
 let retryMs = 500;
 
+/**
+ * @param {string} message
+ * @param {(...values: any[]) => void} handler
+ */
 export function on(message, handler) {
   if (!handlers.has(message)) handlers.set(message, new Set());
   handlers.get(message).add(handler);
   return () => handlers.get(message).delete(handler);
 }
 
+/**
+ * @param {string} message
+ * @param {unknown[]} values
+ */
 function emit(message, values) {
   for (const handler of handlers.get(message) || []) {
     try {
@@ -28,6 +37,11 @@ function emit(message, values) {
   if (message !== '*') emit('*', [message, values]);
 }
 
+/**
+ * @param {object} body
+ * @param {string} name
+ * @returns {Promise<any>}
+ */
 function request(body, name) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
@@ -39,6 +53,7 @@ function request(body, name) {
 
 // Byte blocks (Uint8Array, ArrayBuffer) travel as base64, the form kv_host turns into the
 // byte-block item of "offlinePlay.setStorageData".
+/** @param {unknown} value */
 function encodeArgument(value) {
   if (value instanceof ArrayBuffer) value = new Uint8Array(value);
   if (!(value instanceof Uint8Array)) return value;
@@ -49,16 +64,25 @@ function encodeArgument(value) {
   return {$bytes: btoa(binary)};
 }
 
+/**
+ * @param {string} name
+ * @param {...unknown} args
+ */
 export function call(name, ...args) {
   return request({call: name, args: args.map(encodeArgument)}, name);
 }
 
+/**
+ * @param {string} event
+ * @param {...unknown} args
+ */
 export function simulate(event, ...args) {
   return request({simulate: event, args}, event);
 }
 
 // Texts that hold JSON (objects, arrays, and the bridge's writer's texts, which end in a
 // newline) arrive parsed; other texts as they are.
+/** @param {unknown} text */
 function textValue(text) {
   if (typeof text !== 'string') return text;
   const trimmed = text.trim();
@@ -70,6 +94,7 @@ function textValue(text) {
   return text;
 }
 
+/** @param {{type: number, value?: any} | null | undefined} item */
 function itemValue(item) {
   if (item === null || item === undefined) return null;
   switch (item.type) {
@@ -81,6 +106,7 @@ function itemValue(item) {
 
 // "OnVideoSizeChange(0,640,360);" becomes on("OnVideoSizeChange", 0, 640, 360); the text is
 // never run.
+/** @param {string} text */
 function scriptText(text) {
   const match = /^\s*([A-Za-z_]\w*)\(([-\d,\s]*)\);?\s*$/.exec(text || '');
   if (!match) return emit('script', [text]);
@@ -88,6 +114,7 @@ function scriptText(text) {
   emit(match[1], values);
 }
 
+/** @param {any} line */
 function received(line) {
   if ('id' in line && pending.has(line.id)) {
     const {resolve, reject, name} = pending.get(line.id);
@@ -108,6 +135,7 @@ function received(line) {
 
 // A frame: 4 bytes (little-endian) of header length, the event line as JSON, then the bytes,
 // which replace the event's borrowed-bytes item.
+/** @param {ArrayBuffer} buffer */
 function receivedFrame(buffer) {
   const length = new DataView(buffer).getUint32(0, true);
   const line = JSON.parse(new TextDecoder().decode(new Uint8Array(buffer, 4, length)));
@@ -115,6 +143,7 @@ function receivedFrame(buffer) {
   emit(line.event, (line.items || []).map((item) => item && item.type === 14 ? bytes : itemValue(item)));
 }
 
+/** @param {string} why */
 function failPending(why) {
   for (const {reject, name} of pending.values()) reject(new Error(`${name}: ${why}`));
   pending.clear();
