@@ -379,7 +379,8 @@ std::vector<std::string> CommandNotes(const cJSON* line, int resultCount) {
   }
   CheckArguments(*command, args, notes);
   if (resultCount == 0 && command->row->result.form == catalogue::ResultForm::kUnhandled) {
-    notes.push_back(name + " never answers: " + command->row->result.text);
+    notes.push_back(name + " has no handling in its table and never answers (" +
+                    command->row->result.text + ")");
   } else if (resultCount == 0 && command->row->table == corvel_client::CommandTable::kEngine) {
     notes.push_back(name +
                     " answered nothing: engine. commands reach a device only while a room is "

@@ -130,24 +130,73 @@ const ConfigSpec* FindConfig(const std::string& name) {
   return nullptr;
 }
 
+namespace {
+
+struct ArgKindNames {
+  ArgKind kind;
+  const char* name;  // for the documents and the notes
+  const char* type;  // TypeScript
+};
+
+constexpr ArgKindNames kArgKinds[] = {
+    {ArgKind::kNone, "none", "never"},
+    {ArgKind::kNumber, "number", "number"},
+    {ArgKind::kBool, "bool", "boolean"},
+    {ArgKind::kText, "text", "string"},
+    {ArgKind::kConfig, "JSON text", "string"},
+    {ArgKind::kPoints, "array of point objects", "Array<Partial<Point>>"},
+    {ArgKind::kBlock, "stored-data block", "Uint8Array | ArrayBuffer"},
+};
+
+struct JsonKindNames {
+  catalogue::JsonKind kind;
+  const char* name;  // for the documents
+  const char* type;  // TypeScript
+};
+
+constexpr JsonKindNames kJsonKinds[] = {
+    {catalogue::JsonKind::kNone, "nothing", "never"},
+    {catalogue::JsonKind::kInteger, "integer", "number"},
+    {catalogue::JsonKind::kInt64, "64-bit integer", "number"},
+    {catalogue::JsonKind::kUnsigned, "unsigned integer", "number"},
+    {catalogue::JsonKind::kNumber, "number", "number"},
+    {catalogue::JsonKind::kBool, "bool", "boolean"},
+    {catalogue::JsonKind::kText, "text", "string"},
+    {catalogue::JsonKind::kObject, "object", "object"},
+    {catalogue::JsonKind::kArray, "array", "unknown[]"},
+    {catalogue::JsonKind::kBytes, "byte block", "{$bytes: string} | string"},
+    {catalogue::JsonKind::kPoints, "points",
+     "Array<[x: number, y: number, pressure: number] | Point>"},
+};
+
+}  // namespace
+
 const char* ArgKindName(ArgKind kind) {
-  switch (kind) {
-    case ArgKind::kNone:
-      return "none";
-    case ArgKind::kNumber:
-      return "number";
-    case ArgKind::kBool:
-      return "bool";
-    case ArgKind::kText:
-      return "text";
-    case ArgKind::kConfig:
-      return "JSON text";
-    case ArgKind::kPoints:
-      return "array of point objects";
-    case ArgKind::kBlock:
-      return "stored-data block";
+  for (const ArgKindNames& row : kArgKinds) {
+    if (row.kind == kind) return row.name;
   }
   return "?";
+}
+
+const char* ArgKindType(ArgKind kind) {
+  for (const ArgKindNames& row : kArgKinds) {
+    if (row.kind == kind) return row.type;
+  }
+  return "unknown";
+}
+
+const char* JsonKindName(catalogue::JsonKind kind) {
+  for (const JsonKindNames& row : kJsonKinds) {
+    if (row.kind == kind) return row.name;
+  }
+  return "?";
+}
+
+const char* JsonKindType(catalogue::JsonKind kind) {
+  for (const JsonKindNames& row : kJsonKinds) {
+    if (row.kind == kind) return row.type;
+  }
+  return "unknown";
 }
 
 const char* KeyTypeName(KeyType type) {

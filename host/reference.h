@@ -48,7 +48,11 @@ const std::vector<ConfigSpec>& Configs();
 const CommandSpec* FindCommand(const std::string& name);
 const ConfigSpec* FindConfig(const std::string& name);
 
+// Names of the kinds of arguments and JSON values: in the documents and notes, and as TypeScript.
 const char* ArgKindName(ArgKind kind);
+const char* ArgKindType(ArgKind kind);
+const char* JsonKindName(catalogue::JsonKind kind);
+const char* JsonKindType(catalogue::JsonKind kind);
 const char* KeyTypeName(KeyType type);
 
 // The engine callbacks that raise `message`, joined by ", ".

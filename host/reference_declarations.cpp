@@ -28,29 +28,6 @@ constexpr char kHeader[] =
 export type EngineResult<Group extends unknown[]> = [] | Group | [...Group, ...Group];
 )";
 
-std::string TsScalar(JsonKind kind) {
-  switch (kind) {
-    case JsonKind::kInteger:
-    case JsonKind::kInt64:
-    case JsonKind::kUnsigned:
-    case JsonKind::kNumber:
-      return "number";
-    case JsonKind::kBool:
-      return "boolean";
-    case JsonKind::kText:
-      return "string";
-    case JsonKind::kBytes:
-      return "{$bytes: string} | string";
-    case JsonKind::kPoints:
-      return "Array<[x: number, y: number, pressure: number] | Point>";
-    case JsonKind::kNone:
-    case JsonKind::kObject:
-    case JsonKind::kArray:
-      break;
-  }
-  return "unknown";
-}
-
 std::string TypeOf(const catalogue::ValueType& type) {
   const auto object = [&type] {
     const std::string name = catalogue::ShapeOf(type.shape).name;
@@ -58,10 +35,10 @@ std::string TypeOf(const catalogue::ValueType& type) {
   };
   if (type.kind == JsonKind::kObject) return object();
   if (type.kind == JsonKind::kArray) {
-    if (type.element != JsonKind::kObject) return TsScalar(type.element) + "[]";
+    if (type.element != JsonKind::kObject) return std::string(JsonKindType(type.element)) + "[]";
     return type.nullable ? "Array<" + object() + ">" : object() + "[]";
   }
-  return TsScalar(type.kind);
+  return JsonKindType(type.kind);
 }
 
 // One JSDoc block at `indent`, a line per entry.
@@ -179,25 +156,6 @@ void WriteConfigs(std::ostringstream& out) {
 // ---------------------------------------------------------------------------------------------
 // Commands, messages, simulated events.
 
-std::string ArgType(const catalogue::Arg& arg) {
-  switch (arg.kind) {
-    case ArgKind::kNumber:
-      return "number";
-    case ArgKind::kBool:
-      return "boolean";
-    case ArgKind::kText:
-    case ArgKind::kConfig:
-      return "string";
-    case ArgKind::kPoints:
-      return "Array<Partial<Point>>";
-    case ArgKind::kBlock:
-      return "Uint8Array | ArrayBuffer";
-    case ArgKind::kNone:
-      break;
-  }
-  return "unknown";
-}
-
 std::string ResultType(const catalogue::CommandRow& row) {
   using catalogue::ResultForm;
   const catalogue::Result& result = row.result;
@@ -267,7 +225,7 @@ void WriteCommands(std::ostringstream& out) {
       const char* config = arg.kind == ArgKind::kConfig ? ConfigOf(arg) : nullptr;
       if (config != nullptr) line += ": JSON.stringify of a {@link " + ConfigTypeName(config) + "}";
       doc.push_back(line);
-      args += (i ? ", " : "") + std::string(arg.name) + ": " + ArgType(arg);
+      args += (i ? ", " : "") + std::string(arg.name) + ": " + ArgKindType(arg.kind);
     }
     doc.push_back(std::string("Result: ") + row.result.text);
     const std::string brings = Names(row.events);

@@ -36,33 +36,6 @@ std::string ShapeName(catalogue::Shape shape) {
   return std::string("`") + catalogue::ShapeOf(shape).name + "`";
 }
 
-const char* ScalarName(catalogue::JsonKind kind) {
-  using catalogue::JsonKind;
-  switch (kind) {
-    case JsonKind::kInteger:
-      return "integer";
-    case JsonKind::kInt64:
-      return "64-bit integer";
-    case JsonKind::kUnsigned:
-      return "unsigned integer";
-    case JsonKind::kNumber:
-      return "number";
-    case JsonKind::kBool:
-      return "bool";
-    case JsonKind::kText:
-      return "text";
-    case JsonKind::kBytes:
-      return "byte block";
-    case JsonKind::kPoints:
-      return "points";
-    case JsonKind::kNone:
-    case JsonKind::kObject:
-    case JsonKind::kArray:
-      break;
-  }
-  return "?";
-}
-
 // "integer", "`User`", "array of `User`", "`Question` or null", ...
 std::string TypeText(const catalogue::ValueType& type) {
   using catalogue::JsonKind;
@@ -72,10 +45,10 @@ std::string TypeText(const catalogue::ValueType& type) {
   if (type.kind == JsonKind::kArray) {
     const std::string element = type.element == JsonKind::kObject
                                     ? ShapeName(type.shape) + (type.nullable ? " or null" : "")
-                                    : std::string(ScalarName(type.element)) + "s";
+                                    : std::string(JsonKindName(type.element)) + "s";
     return "array of " + element;
   }
-  return ScalarName(type.kind);
+  return JsonKindName(type.kind);
 }
 
 // "`a`, `b`" for the names of `messages`; "" when there are none.

@@ -25,6 +25,7 @@ import pathlib
 import shlex
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -73,7 +74,11 @@ ENGINE_SCRIPT = [
 def method_table(emulator, reference):
     """Every command name in table order, from the catalogue (kv_reference --json)."""
     command = (shlex.split(emulator) if emulator else []) + [reference, "--json"]
-    catalogue = json.loads(subprocess.run(command, check=True, capture_output=True).stdout)
+    # Into a file, not a pipe: services Wine starts with the program may keep a pipe open.
+    with tempfile.TemporaryFile() as out:
+        subprocess.run(command, check=True, stdout=out, stdin=subprocess.DEVNULL)
+        out.seek(0)
+        catalogue = json.loads(out.read())
     return [entry["name"] for entry in catalogue["commands"]]
 
 
