@@ -9,29 +9,13 @@
 namespace corvel_client {
 namespace {
 
-// Prefix, then its methods, for each table in turn.
+// Prefix, then its methods, for each table in turn: the names of the catalogue's rows.
 const char* const kNames[] = {
-    "engine.",
-    "getMicrophoneLevel", "setMicrophoneVolume", "getMicrophoneVolume", "muteMicrophone",
-    "unMuteMicrophone", "mixMicrophone", "unMixMicrophone", "isMicrophoneMute",
-    "startMicrophoneTest", "endMicrophoneTest", "setSpeakerVolume", "getSpeakerVolume",
-    "muteSpeaker", "unMuteSpeaker", "isSpeakerMute", "getRecordingDevices", "setRecordingDevice",
-    "isSysMicrophoneMute", "setSysMicrophoneMute", "getVideoCaptureDevices",
-    "setVideoCaptureDevice", "openVideoPreview", "closeVideoPreview", "openAudioCompressor",
-    "closeAudioCompressor",
-    "live.",
-    "enterRoom", "quitRoom", "startSend", "applyMicrophone", "approveMicrophone",
-    "revokeMicrophone", "settingMicrophone", "openMicrophoneQueue", "closeMicrophoneQueue",
-    "openVideoMic", "closeVideoMic", "cancelAllMicrophone", "getMicrophoneLevel",
-    "sendChatMessage", "pageUp", "pageTo", "pageDown", "publishKeynote", "syncStroke",
-    "eraseStroke", "startClass", "endClass", "getOutputLevel", "assistantOnBoard",
-    "assistantOffBoard", "banUser", "unBanUser", "banAllUser", "unBanAllUser", "cancelTopMessage",
-    "setNickname", "beginSendVideo", "stopSendVideo", "beginSendScreen", "stopSendScreen",
-    "switchVideoStyle", "addQuestion", "endQuestion", "removeQuestion", "myAnswer",
-    "offlinePlay.",
-    "openMedia", "closeMedia", "playMedia", "stopMedia", "pauseMedia", "seekMedia",
-    "getPlayProgress", "setPlaySpeed", "uploadRecFile", "openFolder", "kRunProgram",
-    "setStorageData", "kvrequest",
+#define KV_TABLE(id, prefix, title) prefix,
+#define KV_ENGINE_COMMAND(method, ...) method,
+#define KV_LIVE_COMMAND(method, ...) method,
+#define KV_OFFLINE_PLAY_COMMAND(method, ...) method,
+#include "catalogue.def"
 };
 
 struct TableSpan {
@@ -39,13 +23,34 @@ struct TableSpan {
   int count;  // methods after it
 };
 
-constexpr TableSpan kSpans[] = {{0, 25}, {26, 40}, {67, 13}};
-static_assert(sizeof(kNames) / sizeof(kNames[0]) == 81, "3 prefixes and 78 methods");
+// The tables follow each other in kNames, each prefix before its methods.
+constexpr TableSpan SpanOf(CommandTable table) {
+  int first = 0;
+  for (int t = 0; t < static_cast<int>(table); ++t) first += 1 + catalogue::kTables[t].count;
+  return {first, catalogue::TableOf(table).count};
+}
+
+constexpr TableSpan kSpans[] = {
+#define KV_TABLE(id, prefix, title) SpanOf(CommandTable::id),
+#include "catalogue.def"
+};
+static_assert(sizeof(kNames) / sizeof(kNames[0]) ==
+                  static_cast<size_t>(catalogue::kTableCount + catalogue::kCommandCount),
+              "every prefix and method once");
 
 const TableSpan& Span(CommandTable table) { return kSpans[static_cast<int>(table)]; }
 
 constexpr int kNameCount = static_cast<int>(sizeof(kNames) / sizeof(kNames[0]));
 constexpr size_t kSlots = 128;  // per table: a power of two, more than twice its methods
+constexpr int kTables = catalogue::kTableCount;
+
+constexpr int LargestTable() {
+  int largest = 0;
+  for (const catalogue::TableRow& table : catalogue::kTables) {
+    largest = table.count > largest ? table.count : largest;
+  }
+  return largest;
+}
 
 // Built once when the library loads: every entry's length, and per table an open-addressed hash
 // table (linear probing) from a method name to its entry. A name that occurred earlier in its
@@ -53,7 +58,7 @@ constexpr size_t kSlots = 128;  // per table: a power of two, more than twice it
 struct NameIndex {
   NameIndex() {
     for (int i = 0; i < kNameCount; ++i) length[i] = std::strlen(kNames[i]);
-    for (int table = 0; table < 3; ++table) {
+    for (int table = 0; table < kTables; ++table) {
       for (size_t i = 0; i < kSlots; ++i) slot[table][i] = -1;
       const TableSpan& span = kSpans[table];
       for (int entry = span.first + 1; entry <= span.first + span.count; ++entry) {
@@ -67,9 +72,10 @@ struct NameIndex {
   std::string_view Name(int entry) const { return {kNames[entry], length[entry]}; }
 
   size_t length[kNameCount];
-  int16_t slot[3][kSlots];  // entry index in kNames, or -1 for a free slot
+  int16_t slot[kTables][kSlots];  // entry index in kNames, or -1 for a free slot
 };
-static_assert(2 * 40 < kSlots, "the largest table fills less than half of its slots");
+static_assert(2 * LargestTable() < static_cast<int>(kSlots),
+              "the largest table fills less than half of its slots");
 const NameIndex kIndex;
 
 }  // namespace
@@ -101,8 +107,7 @@ int FindMethod(const char* command, CommandTable table) {
   for (size_t i = NameHash({method, method_length}) & (kSlots - 1); slots[i] >= 0;
        i = (i + 1) & (kSlots - 1)) {
     const int entry = slots[i];
-    if (kIndex.length[entry] == method_length &&
-        SameBytes(method, kNames[entry], method_length)) {
+    if (kIndex.length[entry] == method_length && SameBytes(method, kNames[entry], method_length)) {
       return entry - span.first - 1;
     }
   }

@@ -4,9 +4,9 @@
 
 #include <cstddef>
 
-namespace corvel_client {
+#include "catalogue.h"
 
-enum class CommandTable { kEngine, kLive, kOfflinePlay };
+namespace corvel_client {
 
 // "engine.", "live." or "offlinePlay.".
 const char* TablePrefix(CommandTable table);

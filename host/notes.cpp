@@ -65,6 +65,8 @@ bool IsByteBlock(const cJSON* arg) {
 // What an argument of another type turns into inside the bridge.
 const char* ReadsAs(ArgKind kind) {
   switch (kind) {
+    case ArgKind::kNone:
+      break;
     case ArgKind::kNumber:
       return "it reads as 0";
     case ArgKind::kBool:
@@ -82,6 +84,8 @@ const char* ReadsAs(ArgKind kind) {
 
 bool HasKind(const cJSON* arg, ArgKind kind) {
   switch (kind) {
+    case ArgKind::kNone:
+      break;
     case ArgKind::kNumber:
       return cJSON_IsNumber(arg);
     case ArgKind::kBool:
@@ -241,24 +245,39 @@ void CheckConfigText(const ConfigSpec& config, const char* text, std::vector<std
   cJSON_Delete(root);
 }
 
-// Stroke points: objects with number members x, y and pressure.
+// The members of a stroke point, in the catalogue's order.
+std::vector<std::string> PointMembers() {
+  std::vector<std::string> members;
+  for (const catalogue::KeyRow& key : catalogue::kKeys) {
+    if (key.shape == catalogue::Shape::kPoint) members.emplace_back(key.key);
+  }
+  return members;
+}
+
+// Stroke points: objects with number members (x, y and pressure).
 void CheckPoints(const cJSON* points, std::vector<std::string>& notes) {
+  const std::vector<std::string> members = PointMembers();
+  std::string form, list;
+  for (size_t i = 0; i < members.size(); ++i) {
+    form += (i ? ",\"" : "{\"") + members[i] + "\":..";
+    list += (i == 0 ? "" : i + 1 == members.size() ? " and " : ", ") + members[i];
+  }
+  form += "}";
   const cJSON* point = nullptr;
   int index = 0;
   cJSON_ArrayForEach(point, points) {
     if (!cJSON_IsObject(point)) {
       notes.push_back("point " + std::to_string(index) + " of the stroke is " +
-                      JsonTypeName(point) +
-                      "; points are objects {\"x\":..,\"y\":..,\"pressure\":..}, and this one "
-                      "becomes x 0, y 0, pressure 0.5");
+                      JsonTypeName(point) + "; points are objects " + form +
+                      ", and this one becomes x 0, y 0, pressure 0.5");
       return;
     }
     const cJSON* member = nullptr;
     cJSON_ArrayForEach(member, point) {
       const std::string name = member->string != nullptr ? member->string : "";
-      if (name != "x" && name != "y" && name != "pressure") {
+      if (std::find(members.begin(), members.end(), name) == members.end()) {
         notes.push_back("point " + std::to_string(index) + " has the member " + Quoted(name) +
-                        ", which is not read (points have x, y and pressure)");
+                        ", which is not read (points have " + list + ")");
         return;
       }
       if (!cJSON_IsNumber(member)) {
@@ -273,9 +292,9 @@ void CheckPoints(const cJSON* points, std::vector<std::string>& notes) {
 }
 
 std::string Signature(const CommandSpec& command) {
-  std::string text = command.name + std::string("(");
-  for (size_t i = 0; i < command.args.size(); ++i) {
-    text += (i ? ", " : "") + std::string(ArgKindName(command.args[i].kind));
+  std::string text = command.name + "(";
+  for (int i = 0; i < catalogue::ArgCount(*command.row); ++i) {
+    text += (i ? ", " : "") + std::string(ArgKindName(command.row->args[i].kind));
   }
   return text + ")";
 }
@@ -283,9 +302,9 @@ std::string Signature(const CommandSpec& command) {
 void CheckArguments(const CommandSpec& command, const cJSON* args,
                     std::vector<std::string>& notes) {
   const int given = cJSON_IsArray(args) ? cJSON_GetArraySize(args) : 0;
-  const int wanted = static_cast<int>(command.args.size());
+  const int wanted = catalogue::ArgCount(*command.row);
   for (int i = 0; i < wanted; ++i) {
-    const ArgSpec& expected = command.args[i];
+    const catalogue::Arg& expected = command.row->args[i];
     const cJSON* arg = i < given ? cJSON_GetArrayItem(args, i) : nullptr;
     const std::string which =
         "argument " + std::to_string(i) + " (" + expected.meaning + ") of " + command.name;
@@ -298,7 +317,7 @@ void CheckArguments(const CommandSpec& command, const cJSON* args,
       std::string note =
           which + " should be " +
           (expected.kind == ArgKind::kBlock ? "the stored-data block {\"$bytes\":\"<base64>\"}"
-                                        : std::string("a ") + ArgKindName(expected.kind)) +
+                                            : std::string("a ") + ArgKindName(expected.kind)) +
           ", not " + JsonTypeName(arg) + "; " + ReadsAs(expected.kind);
       if (expected.kind == ArgKind::kConfig && cJSON_IsObject(arg)) {
         note += " (write the object as a JSON text: \"{\\\"id\\\":7}\")";
@@ -307,7 +326,7 @@ void CheckArguments(const CommandSpec& command, const cJSON* args,
       continue;
     }
     if (expected.kind == ArgKind::kConfig) {
-      const ConfigSpec* config = FindConfig(command.config);
+      const ConfigSpec* config = FindConfig(expected.config);
       if (config != nullptr) CheckConfigText(*config, arg->valuestring, notes);
     }
     if (expected.kind == ArgKind::kPoints) CheckPoints(arg, notes);
@@ -323,7 +342,7 @@ void CheckArguments(const CommandSpec& command, const cJSON* args,
 
 std::string NearestCommand(const std::string& name) {
   std::vector<std::string> names;
-  for (const CommandSpec& command : Commands()) names.emplace_back(command.name);
+  for (const CommandSpec& command : Commands()) names.push_back(command.name);
   std::string nearest = Nearest(name, names);
   if (!nearest.empty()) return nearest;
   // The same method under another prefix ("live.muteSpeaker" for "engine.muteSpeaker").
@@ -367,11 +386,10 @@ std::vector<std::string> CommandNotes(const cJSON* line, int resultCount) {
     return notes;
   }
   CheckArguments(*command, args, notes);
-  if (resultCount == 0 && name == "live.getMicrophoneLevel") {
-    notes.push_back(
-        "live.getMicrophoneLevel is in the live name table but has no live handling and never "
-        "answers; the microphone level is engine.getMicrophoneLevel");
-  } else if (resultCount == 0 && name.compare(0, 7, "engine.") == 0) {
+  if (resultCount == 0 && command->row->result.form == catalogue::ResultForm::kUnhandled) {
+    notes.push_back(name + " has no handling in its table and never answers (" +
+                    command->row->result.text + ")");
+  } else if (resultCount == 0 && command->row->table == corvel_client::CommandTable::kEngine) {
     notes.push_back(name +
                     " answered nothing: engine. commands reach a device only while a room is "
                     "entered (live.enterRoom) or a recording is open (offlinePlay.openMedia)");

@@ -1,52 +1,24 @@
-// The script developer's reference as one table: every command with its arguments, result, engine
-// operation and events; every message the scripts receive with its items; the configuration texts
-// with their keys. docs/commands.md is printed from it (kv_reference) and the console's notes check
-// commands against it, so the document and the diagnostics cannot drift apart.
+// The script developer's reference: the bridge's catalogue (client/catalogue.def: every command,
+// message, engine callback and JSON object) under full command names, and the configuration texts
+// with their keys. docs/commands.md and the page scripts' declarations are printed from it
+// (kv_reference) and the console's notes check commands against it, so the documents, the
+// diagnostics and the bridge cannot drift apart.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "catalogue.h"
+
 namespace kv_host {
 
-// How a command reads one argument from its JSON array.
-enum class ArgKind {
-  kNumber,  // a JSON number; anything else reads as 0
-  kBool,    // JSON true or false; anything else reads as false
-  kText,    // a JSON string; anything else reads as no text
-  kConfig,  // a JSON string holding a configuration text (see ConfigSpec)
-  kPoints,  // an array of point objects {"x":..,"y":..,"pressure":..}
-  kBlock,   // the stored-data block, {"$bytes":"<base64>"} on the console
-};
+namespace catalogue = corvel_client::catalogue;
+using catalogue::ArgKind;
 
-struct ArgSpec {
-  ArgKind kind;
-  const char* meaning;
-};
-
+// One command of the catalogue (client/catalogue.def) under its full name.
 struct CommandSpec {
-  const char* name;  // full command name, prefix included
-  std::vector<ArgSpec> args;
-  const char* result;     // what `result` holds afterwards
-  const char* operation;  // the engine operation it reaches
-  const char* events;     // messages it can bring, or "" for none
-  const char* config;     // the configuration text of argument 0 (ConfigSpec::name), or null
-};
-
-struct ItemSpec {
-  int type;  // GenericItem type code
-  const char* meaning;
-};
-
-// How the message reaches the scripts.
-enum class Delivery { kAsyncRun, kAsyncRunFormatted, kAsyncRunScript };
-
-struct MessageSpec {
-  const char* name;
-  Delivery delivery;
-  std::vector<ItemSpec> items;
-  const char* callback;  // the engine callback that raises it
-  const char* remark;    // "" when none
+  std::string name;  // prefix included: "live.enterRoom"
+  const catalogue::CommandRow* row;
 };
 
 // The JSON type a configuration key should hold.
@@ -64,23 +36,35 @@ struct ConfigKeySpec {
 
 struct ConfigSpec {
   const char* name;        // "enterRoom", "openMedia", "addQuestion", "myAnswer"
-  const char* command;     // the command that reads it
   const char* unparsable;  // what happens to a text that does not parse
   std::vector<ConfigKeySpec> keys;
 };
 
+// Every command, in the order of the method-name table.
 const std::vector<CommandSpec>& Commands();
-const std::vector<MessageSpec>& Messages();
 const std::vector<ConfigSpec>& Configs();
 
 // Null when the name is not in the table (exact, case-sensitive, as the bridge compares).
 const CommandSpec* FindCommand(const std::string& name);
 const ConfigSpec* FindConfig(const std::string& name);
 
+// Names of the kinds of arguments and JSON values: in the documents and notes, and as TypeScript.
 const char* ArgKindName(ArgKind kind);
+const char* ArgKindType(ArgKind kind);
+const char* JsonKindName(catalogue::JsonKind kind);
+const char* JsonKindType(catalogue::JsonKind kind);
 const char* KeyTypeName(KeyType type);
+
+// The engine callbacks that raise `message`, joined by ", ".
+std::string CallbacksOf(catalogue::Message message);
 
 // docs/commands.md.
 std::string CommandReference();
+// host/web/page/js/catalogue.d.ts: the declarations of every command, message, simulated event and
+// JSON object for page scripts.
+std::string PageDeclarations();
+// The catalogue as JSON, for scripts: {"commands":[{"name":..,"args":[kind..]}..],
+// "messages":[name..],"callbacks":[name..]}.
+std::string CatalogueJson();
 
 }  // namespace kv_host

@@ -1,4 +1,4 @@
-// docs/commands.md, printed from the reference table.
+// docs/commands.md, printed from the catalogue and the configuration keys.
 #include <sstream>
 
 #include "reference.h"
@@ -6,41 +6,63 @@
 namespace kv_host {
 namespace {
 
-const char* TypeCodeName(int type) {
-  switch (type) {
-    case 0:
-      return "bool";
-    case 6:
-      return "int32";
-    case 8:
-      return "int64";
-    case 11:
-      return "double";
-    case 13:
-      return "text";
-    case 14:
-      return "borrowed bytes";
-    case 24:
-      return "doubles";
-    case 25:
-      return "points";
+const char* TypeCodeName(int32_t type) {
+  for (const catalogue::ItemTypeRow& row : catalogue::kItemTypes) {
+    if (row.code == type) return row.name;
   }
   return "?";
 }
 
-const char* DeliveryName(Delivery delivery) {
+const char* DeliveryName(catalogue::Delivery delivery) {
   switch (delivery) {
-    case Delivery::kAsyncRun:
+    case catalogue::Delivery::kAsyncRun:
       return "AsyncRun";
-    case Delivery::kAsyncRunFormatted:
+    case catalogue::Delivery::kAsyncRunFormatted:
       return "AsyncRunFormatted";
-    case Delivery::kAsyncRunScript:
+    case catalogue::Delivery::kAsyncRunScript:
       return "AsyncRunScript";
   }
   return "?";
 }
 
-// "a, b" -> "`a`, `b`"; "" -> "".
+// "a user" -> "A user".
+std::string Capitalized(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+    text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  return text;
+}
+
+std::string ShapeName(catalogue::Shape shape) {
+  return std::string("`") + catalogue::ShapeOf(shape).name + "`";
+}
+
+// "integer", "`User`", "array of `User`", "`Question` or null", ...
+std::string TypeText(const catalogue::ValueType& type) {
+  using catalogue::JsonKind;
+  if (type.kind == JsonKind::kObject) {
+    return ShapeName(type.shape) + (type.nullable ? " or null" : "");
+  }
+  if (type.kind == JsonKind::kArray) {
+    const std::string element = type.element == JsonKind::kObject
+                                    ? ShapeName(type.shape) + (type.nullable ? " or null" : "")
+                                    : std::string(JsonKindName(type.element)) + "s";
+    return "array of " + element;
+  }
+  return JsonKindName(type.kind);
+}
+
+// "`a`, `b`" for the names of `messages`; "" when there are none.
+template <size_t N>
+std::string MessageList(const catalogue::Message (&messages)[N]) {
+  std::string out;
+  for (const catalogue::Message message : messages) {
+    if (message == catalogue::kNoMessage) continue;
+    out += (out.empty() ? "`" : ", `") + std::string(catalogue::MessageName(message)) + "`";
+  }
+  return out;
+}
+
+// "`a`, `b`" for names joined by ", ".
 std::string CodeList(const std::string& names) {
   std::string out;
   size_t start = 0;
@@ -56,9 +78,9 @@ std::string CodeList(const std::string& names) {
 
 constexpr char kIntro[] = R"(# Script commands and messages
 
-<!-- Printed by kv_reference from the table in host/reference.cpp; the test reference.document
-     fails when this file differs. After changing the table: build/native/bin/kv_reference >
-     docs/commands.md -->
+<!-- Printed by kv_reference from the catalogue in client/catalogue.def and the configuration keys
+     in host/reference.cpp; the test reference.document fails when this file differs. After
+     changing them: build/native/bin/kv_reference > docs/commands.md -->
 
 The page scripts talk to `kv_client` in two directions. They send **commands**, a name such as
 `live.enterRoom` with a JSON array of arguments, and get a `result` array back at once. The engine
@@ -118,7 +140,7 @@ answer.
   `live.quitRoom` and `live.startSend` answer -1, and the other `live.` commands still reach the
   engine, which answers with its own codes. A second `live.enterRoom` leaves the old room first.
 - **JSON texts in messages** are compact, with members in ascending key order and one `\n` at the
-  end. A user object has exactly `id`, `type`, `right` and `name`.
+  end. Their keys are listed under [JSON objects in messages](#json-objects-in-messages).
 - **Video frames** are lent: the item of type 14 points into the stream's one buffer, which the
   stream's next frame overwrites.
 
@@ -126,59 +148,110 @@ Item type codes of messages:
 
 | code | item |
 |---|---|
-| 0 | bool |
-| 6 | 32-bit integer |
-| 8 | 64-bit integer |
-| 11 | double |
-| 13 | text |
-| 14 | borrowed bytes (video frames; the host does not free them) |
-| 24 | array of doubles |
-| 25 | array of [x, y, pressure] records |
 )";
 
-void WriteCommands(std::ostringstream& out, const char* prefix, const char* title) {
-  out << "\n## " << title << "\n\n"
+void WriteItemTypes(std::ostringstream& out) {
+  for (const catalogue::ItemTypeRow& row : catalogue::kItemTypes) {
+    out << "| " << row.code << " | " << row.description << " |\n";
+  }
+}
+
+void WriteCommands(std::ostringstream& out, const catalogue::TableRow& table) {
+  out << "\n## `" << table.prefix << "` commands: " << table.title << "\n\n"
       << "| command | arguments | result | engine operation | messages it can bring |\n"
       << "|---|---|---|---|---|\n";
-  const std::string wanted(prefix);
   for (const CommandSpec& command : Commands()) {
-    const std::string name = command.name;
-    if (name.compare(0, wanted.size(), wanted) != 0) continue;
-    out << "| `" << name << "` | ";
-    if (command.args.empty()) out << "none";
-    for (size_t i = 0; i < command.args.size(); ++i) {
-      const ArgSpec& arg = command.args[i];
+    const catalogue::CommandRow& row = *command.row;
+    if (row.table != table.id) continue;
+    out << "| `" << command.name << "` | ";
+    const int count = catalogue::ArgCount(row);
+    if (count == 0) out << "none";
+    for (int i = 0; i < count; ++i) {
+      const catalogue::Arg& arg = row.args[i];
       out << (i ? "<br>" : "") << i << ": " << ArgKindName(arg.kind);
-      if (arg.kind == ArgKind::kConfig) out << " (" << command.config << ", below)";
+      if (arg.kind == ArgKind::kConfig) out << " (" << arg.config << ", below)";
       out << ", " << arg.meaning;
     }
-    out << " | " << command.result << " | " << command.operation << " | "
-        << CodeList(command.events) << " |\n";
+    out << " | " << row.result.text << " | " << row.operation << " | " << MessageList(row.events)
+        << " |\n";
   }
 }
 
 void WriteMessages(std::ostringstream& out) {
+  using catalogue::Delivery;
   out << "\n## Messages the scripts receive\n\n"
       << "Posted with `AsyncRun(name, count, items)` unless marked otherwise; the console prints "
          "them as `{\"event\":..,\"items\":[..]}`, `{\"formatted\":..}` or `{\"script\":..}`.\n\n"
       << "| message | items (type code: meaning) | engine callback | remarks |\n"
       << "|---|---|---|---|\n";
-  for (const MessageSpec& message : Messages()) {
+  for (const catalogue::MessageRow& message : catalogue::kMessages) {
     out << "| `" << message.name << "`";
-    if (message.delivery != Delivery::kAsyncRun)
+    if (message.delivery != Delivery::kAsyncRun) {
       out << " (" << DeliveryName(message.delivery) << ")";
+    }
     out << " | ";
-    if (message.items.empty()) out << "none";
-    for (size_t i = 0; i < message.items.size(); ++i) {
-      const ItemSpec& item = message.items[i];
+    int count = catalogue::ItemCount(message);
+    if (count == 0) out << "none";
+    if (message.delivery == Delivery::kAsyncRunScript) {
+      // The items are the call's arguments, in decimal.
+      out << "the script text \"" << message.name << "(";
+      for (int i = 0; i < count; ++i) out << (i ? "," : "") << message.items[i].name;
+      out << ");\"";
+      count = 0;
+    }
+    for (int i = 0; i < count; ++i) {
+      const catalogue::Item& item = message.items[i];
       out << (i ? "<br>" : "");
       if (message.delivery == Delivery::kAsyncRun) {
         out << item.type << " " << TypeCodeName(item.type) << ": ";
       }
       out << item.meaning;
+      if (item.form != catalogue::TextForm::kPlain) out << " (" << TypeText(item.json) << ")";
     }
-    out << " | " << CodeList(message.callback) << " | " << message.remark << " |\n";
+    out << " | " << CodeList(CallbacksOf(message.id)) << " | " << message.remark << " |\n";
   }
+  out << "\n### Engine error codes\n\n"
+      << "`corvel.onError` brings the number alone; the debug output names these codes:\n\n"
+      << "| code | debug text |\n|---|---|\n";
+  for (const catalogue::ErrorTextRow& error : catalogue::kErrorTexts) {
+    out << "| " << error.code << " | " << error.text << " |\n";
+  }
+}
+
+void WriteShapes(std::ostringstream& out) {
+  out << "\n## JSON objects in messages\n\n"
+         "The objects the JSON texts of messages hold, by the type names of the page scripts' "
+         "declarations (`host/web/page/js/catalogue.d.ts`). The bridge writes every key of its "
+         "objects unless the key says when it is there; the engine's texts (questions, answers, "
+         "client logs) are passed on as the engine wrote them, so any of their keys may be "
+         "missing.\n";
+  for (const catalogue::ShapeRow& shape : catalogue::kShapes) {
+    if (shape.kind == catalogue::ShapeKind::kRecord) continue;  // the simulated engine's input
+    out << "\n### `" << shape.name << "` (" << shape.title << ")\n\n"
+        << (shape.kind == catalogue::ShapeKind::kEngineText
+                ? "The engine's text: " + std::string(shape.description)
+                : Capitalized(shape.description))
+        << ".\n\n"
+        << "| key | type | present | meaning |\n|---|---|---|---|\n";
+    for (const catalogue::KeyRow& key : catalogue::kKeys) {
+      if (key.shape != shape.id) continue;
+      const char* present = shape.kind == catalogue::ShapeKind::kEngineText ? "when given"
+                            : key.presence != catalogue::kAlways            ? key.presence
+                                                                            : "always";
+      out << "| `" << key.key << "` | " << TypeText(key.type) << " | " << present << " | "
+          << key.meaning << " |\n";
+    }
+  }
+}
+
+// The command whose argument is the configuration text `name`.
+std::string CommandOfConfig(const char* name) {
+  for (const CommandSpec& command : Commands()) {
+    for (const catalogue::Arg& arg : command.row->args) {
+      if (arg.config != nullptr && std::string(arg.config) == name) return command.name;
+    }
+  }
+  return "?";
 }
 
 void WriteConfigs(std::ostringstream& out) {
@@ -189,7 +262,8 @@ void WriteConfigs(std::ostringstream& out) {
          "a number read as a text gives its digits); unknown keys are ignored (the console notes "
          "them and the keys of another type).\n";
   for (const ConfigSpec& config : Configs()) {
-    out << "\n### `" << config.name << "` (argument 0 of `" << config.command << "`)\n\n"
+    out << "\n### `" << config.name << "` (argument 0 of `" << CommandOfConfig(config.name)
+        << "`)\n\n"
         << "A text that does not parse: " << config.unparsable << ".\n\n"
         << "| key | type | default | limits and remarks | field (journal) |\n"
         << "|---|---|---|---|---|\n";
@@ -207,10 +281,10 @@ void WriteConfigs(std::ostringstream& out) {
 std::string CommandReference() {
   std::ostringstream out;
   out << kIntro;
-  WriteCommands(out, "engine.", "`engine.` commands: microphone, speaker, camera");
-  WriteCommands(out, "live.", "`live.` commands: the live class");
-  WriteCommands(out, "offlinePlay.", "`offlinePlay.` commands: playing back a recorded class");
+  WriteItemTypes(out);
+  for (const catalogue::TableRow& table : catalogue::kTables) WriteCommands(out, table);
   WriteMessages(out);
+  WriteShapes(out);
   WriteConfigs(out);
   return out.str();
 }

@@ -1,5 +1,5 @@
-// kv_reference: prints docs/commands.md from the reference table, or checks that the file holds
-// exactly that text.
+// kv_reference: prints what the catalogue generates (docs/commands.md by default, the page scripts'
+// declarations, or the catalogue as JSON), or checks that a file holds exactly that text.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -8,17 +8,38 @@
 
 #include "reference.h"
 
+namespace {
+
+int Usage() {
+  std::fputs("usage: kv_reference [--declarations | --json] [--check FILE]\n", stderr);
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  const std::string text = kv_host::CommandReference();
-  if (argc == 1) {
+  std::string (*generate)() = kv_host::CommandReference;
+  const char* option = "";
+  const char* check = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--declarations") == 0) {
+      generate = kv_host::PageDeclarations;
+      option = " --declarations";
+    } else if (std::strcmp(argv[i], "--json") == 0) {
+      generate = kv_host::CatalogueJson;
+      option = " --json";
+    } else if (std::strcmp(argv[i], "--check") == 0 && i + 1 < argc) {
+      check = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+  const std::string text = generate();
+  if (check == nullptr) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
   }
-  if (argc != 3 || std::strcmp(argv[1], "--check") != 0) {
-    std::fputs("usage: kv_reference [--check docs/commands.md]\n", stderr);
-    return 2;
-  }
-  std::ifstream file(argv[2], std::ios::binary);
+  std::ifstream file(check, std::ios::binary);
   std::stringstream stored;
   stored << file.rdbuf();
   const std::string have = stored.str();
@@ -29,8 +50,8 @@ int main(int argc, char** argv) {
     ++at;
   }
   std::fprintf(stderr,
-               "%s differs from the reference table from line %zu on; regenerate it with "
-               "kv_reference > %s\n",
-               argv[2], line, argv[2]);
+               "%s differs from what the catalogue generates from line %zu on; regenerate it with "
+               "kv_reference%s > %s\n",
+               check, line, option, check);
   return 1;
 }

@@ -60,8 +60,21 @@ void WriteDeviceList(MessageFromCpp& m, int32_t code, const std::vector<std::str
   if (code >= 0) AppendResultStrings(m, names);
 }
 
-// One command: `device` is never null here.
-using Handler = void (*)(DeviceEngine& wrapper, CorvelDeviceEngine& device, MessageFromCpp& m);
+// One command of the table.
+using Handler = void (*)(DeviceEngine& wrapper, MessageFromCpp& m);
+// One command that works on the device interface: `device` is never null here.
+using DeviceHandler = void (*)(DeviceEngine& wrapper, CorvelDeviceEngine& device,
+                               MessageFromCpp& m);
+
+// Without a device interface the command answers -1.
+template <DeviceHandler Run>
+void WithDevice(DeviceEngine& wrapper, MessageFromCpp& m) {
+  if (wrapper.device() == nullptr) {
+    WriteResultCode(m, -1);
+  } else {
+    Run(wrapper, *wrapper.device(), m);
+  }
+}
 
 void WithNumber(MessageFromCpp& m, int code, double value) {
   WriteResultCode(m, code);
@@ -172,35 +185,23 @@ void SetSysMicrophoneMute(DeviceEngine& w, MessageFromCpp& m) {
   WriteResultCode(m, found ? 1 : 0);
 }
 
-// In the order of the method-name table; null marks the two system-mute commands.
-const Handler kHandlers[] = {
-    GetMicrophoneLevel, SetMicrophoneVolume, GetMicrophoneVolume, MuteMicrophone,
-    UnMuteMicrophone, MixMicrophone, UnMixMicrophone, IsMicrophoneMute, StartMicrophoneTest,
-    EndMicrophoneTest, SetSpeakerVolume, GetSpeakerVolume, MuteSpeaker, UnMuteSpeaker,
-    IsSpeakerMute, GetRecordingDevices, SetRecordingDevice, nullptr, nullptr,
-    GetVideoCaptureDevices, SetVideoCaptureDevice, OpenVideoPreview, CloseVideoPreview,
-    OpenAudioCompressor, CloseAudioCompressor,
+// In the order of the method-name table: the catalogue's handler column.
+constexpr Handler kHandlers[] = {
+#define KV_ENGINE_COMMAND(method, handler, ...) handler,
+#include "catalogue.def"
 };
-static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == 25, "one handler per engine method");
-constexpr int kIsSysMicrophoneMute = 17;
-constexpr int kSetSysMicrophoneMute = 18;
+static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) ==
+                  static_cast<size_t>(catalogue::TableOf(CommandTable::kEngine).count),
+              "one handler per engine method");
 
 }  // namespace
 
 bool RunDeviceCommand(DeviceEngine& device, MessageFromCpp& message) {
   const int method = FindMethod(CommandName(message), CommandTable::kEngine);
   if (method < 0) return false;
-  RunContained(message, /*answers=*/true, [&] {
-    if (method == kIsSysMicrophoneMute) {
-      IsSysMicrophoneMute(device, message);
-    } else if (method == kSetSysMicrophoneMute) {
-      SetSysMicrophoneMute(device, message);
-    } else if (device.device() == nullptr) {
-      WriteResultCode(message, -1);
-    } else {
-      kHandlers[method](device, *device.device(), message);
-    }
-  });
+  RunContained(message,
+               catalogue::AnswersWithCode(catalogue::TableCommand(CommandTable::kEngine, method)),
+               [&] { kHandlers[method](device, message); });
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "catalogue.h"
 #include "engine/audio_mix.h"
 #include "engine/event_json.h"
 #include "engine/video_frame.h"
@@ -22,100 +23,8 @@ namespace {
 using corvel::GenericArray;
 using corvel_client_win::JavaScriptAsyncRunBase;
 
-// Message names of the posted events, in the engine's declaration order.
-enum Event : int {
-  kServerChanged,
-  kUserEnterRoom,
-  kUserQuitRoom,
-  kRoomInfo,
-  kMicrophoneApplied,
-  kMicrophoneCanceled,
-  kMicrophoneApproved,
-  kMicrophoneQueueOpened,
-  kMicrophoneQueueClosed,
-  kMicrophoneCancelAll,
-  kMediaInfo,
-  kChatMessage,
-  kChatMessageFailed,
-  kKeynoteInfo,
-  kPageTo,
-  kSyncStroke,
-  kEraseStroke,
-  kStartClass,
-  kEndClass,
-  kSyncMedia,
-  kAssistantOnBoard,
-  kAssistantOffBoard,
-  kUserBanned,
-  kUserUnBanned,
-  kAllUserBanned,
-  kAllUserUnBanned,
-  kTopMessageCanceled,
-  kNetStatistics,
-  kMicrophoneSettingTimer,
-  kMediaDataReady,
-  kSyncRoomInfo,
-  kVideoMicEvent,
-  kVideoStyleEvent,
-  kDeviceEvent,
-  kUploadClientLog,
-  kAddQuestion,
-  kRemoveQuestion,
-  kEndQuestion,
-  kAnswerSummary,
-  kMyAnswer,
-  kSystemMessage,
-  kGetVideoData,
-  kVideoData,
-  kEventCount,
-};
-
-// The scripts match these names byte for byte, odd spellings and letter case included.
-constexpr const char* kEventNames[kEventCount] = {
-    "OnServerChannged",
-    "userEnterRoom",
-    "userQuitRoom",
-    "onRoomInfo",
-    "onMicrophoneApplied",
-    "onMicrophoneCanceled",
-    "onMicrophoneApproved",
-    "onMicrophoneQueueOpened",
-    "onMicrophoneQueueClosed",
-    "onMicrophoneCancelAll",
-    "onMediaInfo",
-    "onChatMessage",
-    "onChatMessageFailed",
-    "onKeynoteInfo",
-    "onPageTo",
-    "onSyncStroke",
-    "onEraseStroke",
-    "onStartClass",
-    "onEndClass",
-    "onSyncMedia",
-    "onAssistantOnBoard",
-    "onAssistantOffBoard",
-    "OnUserBanned",
-    "OnUserUnBanned",
-    "OnAllUserBanned",
-    "OnAllUserUnBanned",
-    "OnTopMessageCanceled",
-    "OnNetStatistics",
-    "onMicrophoneSettingTimer",
-    "OnMediaDataReady",
-    "onSyncRoomInfo",
-    "OnVideoMicEvent",
-    "OnVideoStyleEvent",
-    "OnDeviceEvent",
-    "OnUploadClientLog",
-    "OnAddQuestion",
-    "OnRemoveQuestion",
-    "OnEndQuestion",
-    "OnAnswerSummary",
-    "OnMyAnswer",
-    "OnSystemMessage",
-    "onGetVideoData",
-    "onVideoData",
-};
+using catalogue::MessageName;
+using Event = catalogue::Message;
 
 struct ErrorText {
   int32_t code;
@@ -124,9 +33,8 @@ struct ErrorText {
 
 // Engine error codes with a known meaning; only the number goes to the scripts.
 constexpr ErrorText kErrorTexts[] = {
-    {400, L"connect failed"},     {401, L"unauthrized failed"}, {403, L"permission denied"},
-    {404, L"resource not found"}, {405, L"cannot enter room"},  {409, L"conflict"},
-    {410, L"keynote not set"},    {500, L"server fault"},       {505, L"server disconnect"},
+#define KV_ERROR_TEXT(code, text) {code, L"" text},
+#include "catalogue.def"
 };
 
 // The frame events' sixth item; its meaning belongs to the scripts.
@@ -151,7 +59,7 @@ void Post(JavaScriptAsyncRunBase* run, Event event, Fill&& fill) {
       fill(array.get());
     }
     const int32_t count = array.get()->count;
-    run->AsyncRun(kEventNames[event], count, array.release());
+    run->AsyncRun(MessageName(event), count, array.release());
   } catch (...) {
     // Allocation failure while formatting: the event is lost, as with a failed array.
   }
@@ -225,7 +133,8 @@ bool SendSizeNotice(JavaScriptAsyncRunBase* run, int32_t stream, int32_t width, 
   } catch (...) {
     return false;
   }
-  std::snprintf(block, kSizeNoticeBytes, "OnVideoSizeChange(%d,%d,%d);", stream, width, height);
+  std::snprintf(block, kSizeNoticeBytes, "%s(%d,%d,%d);", MessageName(catalogue::kVideoSizeChange),
+                stream, width, height);
   run->AsyncRunScript(block);
   return true;
 }
@@ -273,26 +182,28 @@ int EngineCallback::OnError(int32_t code) {
   }
   JavaScriptAsyncRunBase* run = Host();
   if (run == nullptr) return -1;
-  return run->AsyncRunFormatted(L"corvel.onError", L"%d", code);
+  return run->AsyncRunFormatted(catalogue::WideMessageName(catalogue::kError), L"%d", code);
 }
 
-void EngineCallback::OnServerChanged(int32_t server) { PostInts(Host(), kServerChanged, {server}); }
+void EngineCallback::OnServerChanged(int32_t server) {
+  PostInts(Host(), catalogue::kServerChanged, {server});
+}
 
 void EngineCallback::OnUserEnterRoom(const corvel::UserInfo& user, int32_t n) {
-  Post(Host(), kUserEnterRoom, [&](GenericArray* array) {
+  Post(Host(), catalogue::kUserEnterRoom, [&](GenericArray* array) {
     AppendInt32(array, n);
     AppendJson(array, UserJson(user));
   });
 }
 
 void EngineCallback::OnUserQuitRoom(int32_t userId, int32_t /*unused*/) {
-  PostInts(Host(), kUserQuitRoom, {userId});
+  PostInts(Host(), catalogue::kUserQuitRoom, {userId});
 }
 
 void EngineCallback::OnRoomInfo(const corvel::RoomInfo& room) {
   JavaScriptAsyncRunBase* run = Host();
   if (run == nullptr) return;
-  Post(run, kRoomInfo, [&](GenericArray* array) {
+  Post(run, catalogue::kRoomInfo, [&](GenericArray* array) {
     if (roomScratchBusy_.exchange(true, std::memory_order_acquire)) {
       AppendJson(array, RoomJson(room));
       return;
@@ -311,7 +222,7 @@ void EngineCallback::OnRoomInfo(const corvel::RoomInfo& room) {
 }
 
 void EngineCallback::OnMicrophoneApplied(const corvel::UserInfo& user, int32_t n) {
-  Post(Host(), kMicrophoneApplied, [&](GenericArray* array) {
+  Post(Host(), catalogue::kMicrophoneApplied, [&](GenericArray* array) {
     AppendJson(array, Json::Value(n));  // the scripts parse this one as JSON too
     AppendJson(array, UserJson(user));
   });
@@ -319,12 +230,12 @@ void EngineCallback::OnMicrophoneApplied(const corvel::UserInfo& user, int32_t n
 
 void EngineCallback::OnMicrophoneCanceled(int32_t a, int32_t b,
                                           const std::pair<int32_t, int32_t>& c) {
-  PostInts(Host(), kMicrophoneCanceled, {a, b, c.first, c.second});
+  PostInts(Host(), catalogue::kMicrophoneCanceled, {a, b, c.first, c.second});
 }
 
 void EngineCallback::OnMicrophoneApproved(const corvel::UserInfo& user, int32_t p, int32_t q,
                                           int32_t r) {
-  Post(Host(), kMicrophoneApproved, [&](GenericArray* array) {
+  Post(Host(), catalogue::kMicrophoneApproved, [&](GenericArray* array) {
     AppendInt32(array, p);
     AppendInt32(array, q);
     AppendJson(array, UserJson(user));
@@ -333,19 +244,19 @@ void EngineCallback::OnMicrophoneApproved(const corvel::UserInfo& user, int32_t 
 }
 
 void EngineCallback::OnMicrophoneQueueOpened(int32_t value) {
-  PostInts(Host(), kMicrophoneQueueOpened, {value});
+  PostInts(Host(), catalogue::kMicrophoneQueueOpened, {value});
 }
 
 void EngineCallback::OnMicrophoneQueueClosed(int32_t value) {
-  PostInts(Host(), kMicrophoneQueueClosed, {value});
+  PostInts(Host(), catalogue::kMicrophoneQueueClosed, {value});
 }
 
 void EngineCallback::OnMicrophoneCancelAll(int32_t value) {
-  PostInts(Host(), kMicrophoneCancelAll, {value});
+  PostInts(Host(), catalogue::kMicrophoneCancelAll, {value});
 }
 
 void EngineCallback::OnMediaInfo(const corvel::MediaInfo& info) {
-  Post(Host(), kMediaInfo, [&](GenericArray* array) {
+  Post(Host(), catalogue::kMediaInfo, [&](GenericArray* array) {
     AppendInt64(array, info.value);
     const auto value = [](const corvel::MediaSample& s) { return static_cast<double>(s.value); };
     const auto extra = [](const corvel::MediaSample& s) { return static_cast<double>(s.extra); };
@@ -361,12 +272,12 @@ void EngineCallback::OnMediaInfo(const corvel::MediaInfo& info) {
 }
 
 void EngineCallback::OnChatMessage(int32_t roomId, const corvel::ChatMessage& chat) {
-  Post(Host(), kChatMessage,
+  Post(Host(), catalogue::kChatMessage,
        [&](GenericArray* array) { AppendJson(array, ChatJson(roomId, chat)); });
 }
 
 void EngineCallback::OnChatMessageFailed(int32_t a, int32_t b, const std::string& text) {
-  Post(Host(), kChatMessageFailed, [&](GenericArray* array) {
+  Post(Host(), catalogue::kChatMessageFailed, [&](GenericArray* array) {
     AppendInt32(array, b);
     AppendInt32(array, a);
     AppendText(array, text.data(), text.size());
@@ -374,11 +285,13 @@ void EngineCallback::OnChatMessageFailed(int32_t a, int32_t b, const std::string
 }
 
 void EngineCallback::OnKeynoteInfo(const corvel::KeynoteInfo& keynote) {
-  PostInts(Host(), kKeynoteInfo,
+  PostInts(Host(), catalogue::kKeynoteInfo,
            {keynote.value[0], keynote.value[1], keynote.value[2], keynote.value[3]});
 }
 
-void EngineCallback::OnPageTo(int32_t a, int32_t b) { PostInts(Host(), kPageTo, {a, b}); }
+void EngineCallback::OnPageTo(int32_t a, int32_t b) {
+  PostInts(Host(), catalogue::kPageTo, {a, b});
+}
 
 void EngineCallback::OnSyncStroke(const corvel::StrokeInfo& stroke) {
   if (stroke.count < 0 || stroke.count > kMaxStrokePoints) {
@@ -389,7 +302,7 @@ void EngineCallback::OnSyncStroke(const corvel::StrokeInfo& stroke) {
     os::DebugPrint(L"stroke not posted: %d points announced but none given\n", stroke.count);
     return;
   }
-  Post(Host(), kSyncStroke, [&](GenericArray* array) {
+  Post(Host(), catalogue::kSyncStroke, [&](GenericArray* array) {
     AppendInt32(array, stroke.count);
     if (!AppendStrokePoints(array, stroke.points, stroke.count)) return false;
     AppendInt32(array, stroke.a);
@@ -398,101 +311,108 @@ void EngineCallback::OnSyncStroke(const corvel::StrokeInfo& stroke) {
   });
 }
 
-void EngineCallback::OnEraseStroke(int32_t value) { PostInts(Host(), kEraseStroke, {value}); }
-
-void EngineCallback::OnStartClass(int64_t time) {
-  Post(Host(), kStartClass, [time](GenericArray* array) { AppendInt64(array, time); });
+void EngineCallback::OnEraseStroke(int32_t value) {
+  PostInts(Host(), catalogue::kEraseStroke, {value});
 }
 
-void EngineCallback::OnEndClass() { PostNothing(Host(), kEndClass); }
+void EngineCallback::OnStartClass(int64_t time) {
+  Post(Host(), catalogue::kStartClass, [time](GenericArray* array) { AppendInt64(array, time); });
+}
 
-void EngineCallback::OnSyncMedia() { PostNothing(Host(), kSyncMedia); }
+void EngineCallback::OnEndClass() { PostNothing(Host(), catalogue::kEndClass); }
+
+void EngineCallback::OnSyncMedia() { PostNothing(Host(), catalogue::kSyncMedia); }
 
 void EngineCallback::OnAssistantOnBoard(int32_t value) {
-  PostInts(Host(), kAssistantOnBoard, {value});
+  PostInts(Host(), catalogue::kAssistantOnBoard, {value});
 }
 
 void EngineCallback::OnAssistantOffBoard(int32_t value) {
-  PostInts(Host(), kAssistantOffBoard, {value});
+  PostInts(Host(), catalogue::kAssistantOffBoard, {value});
 }
 
 void EngineCallback::OnUserBanned(int32_t a, const int32_t& b) {
-  PostInts(Host(), kUserBanned, {a, b});
+  PostInts(Host(), catalogue::kUserBanned, {a, b});
 }
 
 void EngineCallback::OnUserUnBanned(int32_t a, int32_t b) {
-  PostInts(Host(), kUserUnBanned, {a, b});
+  PostInts(Host(), catalogue::kUserUnBanned, {a, b});
 }
 
-void EngineCallback::OnAllUserBanned(int32_t value) { PostInts(Host(), kAllUserBanned, {value}); }
+void EngineCallback::OnAllUserBanned(int32_t value) {
+  PostInts(Host(), catalogue::kAllUserBanned, {value});
+}
 
 void EngineCallback::OnAllUserUnBanned(int32_t value) {
-  PostInts(Host(), kAllUserUnBanned, {value});
+  PostInts(Host(), catalogue::kAllUserUnBanned, {value});
 }
 
-void EngineCallback::OnTopMessageCanceled() { PostNothing(Host(), kTopMessageCanceled); }
+void EngineCallback::OnTopMessageCanceled() { PostNothing(Host(), catalogue::kTopMessageCanceled); }
 
 void EngineCallback::OnReserved() {}
 
 void EngineCallback::OnNetStatistics(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) {
   // The scripts take the last two the other way round.
-  PostInts(Host(), kNetStatistics, {a, b, c, e, d});
+  PostInts(Host(), catalogue::kNetStatistics, {a, b, c, e, d});
 }
 
 void EngineCallback::OnMicrophoneSettingTimer(int32_t a, int32_t b) {
-  PostInts(Host(), kMicrophoneSettingTimer, {a, b});
+  PostInts(Host(), catalogue::kMicrophoneSettingTimer, {a, b});
 }
 
 void EngineCallback::OnMediaDataReady(int64_t value) {
-  Post(Host(), kMediaDataReady, [value](GenericArray* array) { AppendInt64(array, value); });
+  Post(Host(), catalogue::kMediaDataReady,
+       [value](GenericArray* array) { AppendInt64(array, value); });
 }
 
 void EngineCallback::OnSyncRoomInfo(int32_t a, int32_t /*unused1*/, int32_t /*unused2*/) {
-  PostInts(Host(), kSyncRoomInfo, {a});
+  PostInts(Host(), catalogue::kSyncRoomInfo, {a});
 }
 
 void EngineCallback::OnVideoMicEvent(int32_t a, bool b) {
-  Post(Host(), kVideoMicEvent, [a, b](GenericArray* array) {
+  Post(Host(), catalogue::kVideoMicEvent, [a, b](GenericArray* array) {
     AppendInt32(array, a);
     AppendBool(array, b);
   });
 }
 
 void EngineCallback::OnVideoStyleEvent(int32_t a, int32_t b, int32_t c) {
-  PostInts(Host(), kVideoStyleEvent, {a, b, c});
+  PostInts(Host(), catalogue::kVideoStyleEvent, {a, b, c});
 }
 
 void EngineCallback::OnDeviceEvent(int32_t a, int32_t b, int32_t c) {
-  PostInts(Host(), kDeviceEvent, {a, b, c});
+  PostInts(Host(), catalogue::kDeviceEvent, {a, b, c});
 }
 
 void EngineCallback::OnUploadClientLog(int32_t a, std::string text) {
-  Post(Host(), kUploadClientLog, [&](GenericArray* array) {
+  Post(Host(), catalogue::kUploadClientLog, [&](GenericArray* array) {
     AppendInt32(array, a);
     AppendText(array, text.data(), text.size());
   });
 }
 
 void EngineCallback::OnAddQuestion(const std::string& text) {
-  PostText(Host(), kAddQuestion, text);
+  PostText(Host(), catalogue::kAddQuestion, text);
 }
 
 void EngineCallback::OnRemoveQuestion(int32_t questionId) {
-  PostInts(Host(), kRemoveQuestion, {questionId});
+  PostInts(Host(), catalogue::kRemoveQuestion, {questionId});
 }
 
 void EngineCallback::OnEndQuestion(int32_t questionId) {
-  PostInts(Host(), kEndQuestion, {questionId});
+  PostInts(Host(), catalogue::kEndQuestion, {questionId});
 }
 
 void EngineCallback::OnAnswerSummary(const std::string& text) {
-  PostText(Host(), kAnswerSummary, text);
+  PostText(Host(), catalogue::kAnswerSummary, text);
 }
 
-void EngineCallback::OnMyAnswer(const std::string& text) { PostText(Host(), kMyAnswer, text); }
+void EngineCallback::OnMyAnswer(const std::string& text) {
+  PostText(Host(), catalogue::kMyAnswer, text);
+}
 
 void EngineCallback::OnSystemMessage(int64_t level, int64_t roomId, const std::string& text) {
-  Post(Host(), kSystemMessage,
+  Post(Host(), catalogue::kSystemMessage,
        [&](GenericArray* array) { AppendJson(array, SystemMessageJson(level, roomId, text)); });
 }
 
@@ -572,7 +492,9 @@ int EngineCallback::OnVideoData(int32_t stream, const uint8_t* data, int32_t byt
   }
   if (byteCount > 0 && data == nullptr) return -1;
   if (byteCount > 0) std::memcpy(buffer->data, data, static_cast<size_t>(byteCount));
-  return PostFrame(kEventNames[kVideoData], stream, total, width, height, extra, *buffer) ? 0 : -1;
+  return PostFrame(MessageName(catalogue::kVideoData), stream, total, width, height, extra, *buffer)
+             ? 0
+             : -1;
 }
 
 int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height, int32_t extra,
@@ -608,7 +530,8 @@ int EngineCallback::OnGetVideoData(int32_t stream, int32_t width, int32_t height
     return -1;
   }
   CopyPlanarFrame(buffer->data, width, height, y, yStride, u, uStride, v, vStride);
-  if (!PostFrame(kEventNames[kGetVideoData], stream, total, width, height, extra, *buffer)) {
+  if (!PostFrame(MessageName(catalogue::kGetVideoData), stream, total, width, height, extra,
+                 *buffer)) {
     return -1;
   }
   return 0;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "catalogue.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -189,6 +191,102 @@ TEST(EventJsonTest, RefilledRoomEqualsAFreshOne) {
   EXPECT_EQ(WriteEventJson(reused), WriteEventJson(RoomJson(RoomInfo{})));
   corvel_client::FillRoomJson(big, reused);
   EXPECT_EQ(WriteEventJson(reused), WriteEventJson(RoomJson(big)));
+}
+
+// Every problem with `value` as an object of `shape`: keys the catalogue does not list, keys it
+// always lists that are missing, values of another JSON type; nested objects and lists too.
+void CheckShape(const Json::Value& value, corvel_client::catalogue::Shape shape,
+                const std::string& where, std::vector<std::string>& problems) {
+  namespace catalogue = corvel_client::catalogue;
+  using catalogue::JsonKind;
+  const auto kindMatches = [](const Json::Value& v, JsonKind kind) {
+    switch (kind) {
+      case JsonKind::kInteger:
+      case JsonKind::kInt64:
+        return v.isIntegral();
+      case JsonKind::kUnsigned:
+        return v.isIntegral() && v.asLargestInt() >= 0;
+      case JsonKind::kNumber:
+        return v.isNumeric();
+      case JsonKind::kBool:
+        return v.isBool();
+      case JsonKind::kText:
+        return v.isString();
+      case JsonKind::kObject:
+        return v.isObject();
+      case JsonKind::kArray:
+        return v.isArray();
+      default:
+        return false;
+    }
+  };
+  const auto element = [&](const Json::Value& v, const catalogue::ValueType& type, JsonKind kind,
+                           const std::string& at) {
+    if (type.nullable && v.isNull()) return;
+    if (!kindMatches(v, kind)) {
+      problems.push_back(at + ": another JSON type");
+    } else if (kind == JsonKind::kObject) {
+      CheckShape(v, type.shape, at, problems);
+    }
+  };
+  for (const std::string& member : value.getMemberNames()) {
+    bool listed = false;
+    for (const catalogue::KeyRow& key : catalogue::kKeys)
+      listed |= key.shape == shape && member == key.key;
+    if (!listed) problems.push_back(where + "." + member + ": not in the catalogue");
+  }
+  for (const catalogue::KeyRow& key : catalogue::kKeys) {
+    if (key.shape != shape) continue;
+    const std::string at = where + "." + key.key;
+    if (!value.isMember(key.key)) {
+      if (!catalogue::KeyIsOptional(key)) problems.push_back(at + ": missing");
+      continue;
+    }
+    const Json::Value& v = value[key.key];
+    if (key.type.kind != JsonKind::kArray) {
+      element(v, key.type, key.type.kind, at);
+    } else if (!v.isArray()) {
+      problems.push_back(at + ": not an array");
+    } else {
+      for (const Json::Value& entry : v) element(entry, key.type, key.type.element, at + "[]");
+    }
+  }
+}
+
+std::vector<std::string> ShapeProblems(const Json::Value& value,
+                                       corvel_client::catalogue::Shape shape) {
+  std::vector<std::string> problems;
+  CheckShape(value, shape, corvel_client::catalogue::ShapeOf(shape).name, problems);
+  return problems;
+}
+
+// Catches an object the bridge writes with a key the catalogue (docs/commands.md, the page's
+// declarations) does not list, without one it lists, or with a value of another type.
+TEST(EventJsonTest, ObjectsHaveTheCataloguesShapes) {
+  using corvel_client::catalogue::Shape;
+  RoomInfo room;
+  room.users = {User(1, 1), User(2, 2), User(3, 4)};
+  room.microphoneQueue = {User(2, 2), User(5, 2)};
+  room.speakers = {Speaker(2)};
+  room.bannedUsers = {User(6, 2)};
+  room.microphoneStates = {{1, 30, 1}};
+  auto question = std::make_shared<corvel::QuestionInfo>();
+  question->correctOptions = {1};
+  question->summary = std::make_shared<corvel::AnswerSummary>();
+  question->summary->optionStats = {{1, 3}};
+  room.questions = {question};
+  const std::vector<std::string> none;
+  EXPECT_EQ(ShapeProblems(RoomJson(room), Shape::kRoom), none);
+  EXPECT_EQ(ShapeProblems(RoomJson(RoomInfo{}), Shape::kRoom), none);  // question null
+  question->summary = nullptr;
+  EXPECT_EQ(ShapeProblems(RoomJson(room), Shape::kRoom), none);  // no answerSummary
+
+  corvel::ChatMessage chat;
+  chat.sender = User(4, 1);
+  EXPECT_EQ(ShapeProblems(corvel_client::ChatJson(7, chat), Shape::kChat), none);
+  EXPECT_EQ(ShapeProblems(corvel_client::SystemMessageJson(1, 2, "x"), Shape::kSystemMessage),
+            none);
+  EXPECT_EQ(ShapeProblems(corvel_client::NetQualityJson(7, 1.5), Shape::kNetQuality), none);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The "live." command table: one handler per method name, in the order of the method-name table.
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "dispatch.h"
@@ -79,9 +80,9 @@ void SyncStroke(Live& live, MessageFromCpp& m) {
   corvel::Point* point = points;
   for (const cJSON* item = first; item != nullptr; item = item->next, ++point) {
     point->pressure = 0.5f;
-    ReadCoordinate(item, "x", point->x);
-    ReadCoordinate(item, "y", point->y);
-    ReadCoordinate(item, "pressure", point->pressure);
+    ReadCoordinate(item, catalogue::keys::Point::x, point->x);
+    ReadCoordinate(item, catalogue::keys::Point::y, point->y);
+    ReadCoordinate(item, catalogue::keys::Point::pressure, point->pressure);
   }
   if (!corvel::DispatchCall(live.dispatcher(), &live, &Live::SyncStroke, points, count,
                             ArgInt(m, 1), ArgInt(m, 2))) {
@@ -122,51 +123,29 @@ void MyAnswer(Live& live, MessageFromCpp& m) {
 
 using Handler = void (*)(Live& live, MessageFromCpp& m);
 
-// In the order of the method-name table; null marks "getMicrophoneLevel", which has no live
-// handling and stays unhandled.
-const Handler kHandlers[] = {
-    EnterRoom,
-    QuitRoom,
-    StartSend,
-    Plain<&CorvelLiveEngine::ApplyMicrophone>,
-    WithInt<&CorvelLiveEngine::ApproveMicrophone>,
-    WithInt<&CorvelLiveEngine::RevokeMicrophone>,
-    WithTwoInts<&CorvelLiveEngine::SettingMicrophone>,
-    Plain<&CorvelLiveEngine::OpenMicrophoneQueue>,
-    Plain<&CorvelLiveEngine::CloseMicrophoneQueue>,
-    Plain<&CorvelLiveEngine::OpenVideoMic>,
-    Plain<&CorvelLiveEngine::CloseVideoMic>,
-    Plain<&CorvelLiveEngine::CancelAllMicrophone>,
-    nullptr,  // getMicrophoneLevel
-    SendChatMessage,
-    Plain<&CorvelLiveEngine::PageUp>,
-    WithInt<&CorvelLiveEngine::PageTo>,
-    Plain<&CorvelLiveEngine::PageDown>,
-    PublishKeynote,
-    SyncStroke,
-    Plain<&CorvelLiveEngine::EraseStroke>,
-    Plain<&CorvelLiveEngine::StartClass>,
-    Plain<&CorvelLiveEngine::EndClass>,
-    GetOutputLevel,
-    Plain<&CorvelLiveEngine::AssistantOnBoard>,
-    Plain<&CorvelLiveEngine::AssistantOffBoard>,
-    WithInt<&CorvelLiveEngine::BanUser>,
-    WithInt<&CorvelLiveEngine::UnBanUser>,
-    Plain<&CorvelLiveEngine::BanAllUser>,
-    Plain<&CorvelLiveEngine::UnBanAllUser>,
-    Plain<&CorvelLiveEngine::CancelTopMessage>,
-    SetNickname,
-    BeginSendVideo,
-    Plain<&CorvelLiveEngine::StopSendVideo>,
-    BeginSendScreen,
-    Plain<&CorvelLiveEngine::StopSendVideo>,  // stopSendScreen
-    WithTwoInts<&CorvelLiveEngine::SwitchVideoStyle>,
-    AddQuestion,
-    WithInt<&CorvelLiveEngine::EndQuestion>,
-    WithInt<&CorvelLiveEngine::RemoveQuestion>,
-    MyAnswer,
+// In the order of the method-name table: the catalogue's handler column.
+constexpr Handler kHandlers[] = {
+#define KV_LIVE_COMMAND(method, handler, ...) handler,
+#include "catalogue.def"
 };
-static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == 40, "one handler per live method");
+constexpr int kMethods = catalogue::TableOf(CommandTable::kLive).count;
+static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == static_cast<size_t>(kMethods),
+              "one handler per live method");
+
+// A method without a handler is the one the catalogue calls unhandled, and only that.
+constexpr bool HandlersMatchResults() {
+  constexpr bool kWithout[] = {
+#define KV_LIVE_COMMAND(method, handler, ...) std::is_null_pointer_v<decltype(handler)>,
+#include "catalogue.def"
+  };
+  for (int i = 0; i < kMethods; ++i) {
+    const bool unhandled = catalogue::TableCommand(CommandTable::kLive, i).result.form ==
+                           catalogue::ResultForm::kUnhandled;
+    if (kWithout[i] != unhandled) return false;
+  }
+  return true;
+}
+static_assert(HandlersMatchResults(), "null handlers are exactly the unhandled live methods");
 
 }  // namespace
 
@@ -178,7 +157,9 @@ bool RunLiveCommand(Live* live, MessageFromCpp& message) {
     WriteResultCode(message, -1);
     return true;
   }
-  RunContained(message, /*answers=*/true, [&] { kHandlers[method](*live, message); });
+  RunContained(message,
+               catalogue::AnswersWithCode(catalogue::TableCommand(CommandTable::kLive, method)),
+               [&] { kHandlers[method](*live, message); });
   return true;
 }
 

@@ -143,19 +143,16 @@ void SetStorageData(Context& c, MessageFromCpp& m) {
   }
 }
 
-// In the order of the method-name table.
-const Handler kCommands[] = {
-    OpenMedia,  CloseMedia,      PlayMedia,    StopMedia,     PauseMedia,
-    SeekMedia,  GetPlayProgress, SetPlaySpeed, UploadRecFile, OpenFolder,
-    RunProgram, SetStorageData,  RunProgram,
+// In the order of the method-name table: the catalogue's handler column.
+constexpr Handler kCommands[] = {
+#define KV_OFFLINE_PLAY_COMMAND(method, handler, ...) handler,
+#include "catalogue.def"
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 13, "one handler per offline method");
-
-// Whether a failed `command` answers with a code; these four never write a result.
-bool AnswersWithCode(Handler command) {
-  return command != SetPlaySpeed && command != UploadRecFile && command != OpenFolder &&
-         command != SetStorageData;
-}
+static_assert(
+    sizeof(kCommands) / sizeof(kCommands[0]) ==
+        static_cast<size_t>(
+            corvel_client::catalogue::TableOf(corvel_client::CommandTable::kOfflinePlay).count),
+    "one handler per offline method");
 
 class SystemShell : public Shell {
  public:
@@ -198,8 +195,9 @@ void ProcessMessageDelegate::OnMessage(std::shared_ptr<MessageFromCpp> message) 
   if (method < 0) return;
   Context context{play_.get(), *shell_};
   const Handler command = kCommands[method];
-  corvel_client::RunContained(*message, AnswersWithCode(command),
-                              [&] { command(context, *message); });
+  const bool answers = corvel_client::catalogue::AnswersWithCode(
+      corvel_client::catalogue::TableCommand(corvel_client::CommandTable::kOfflinePlay, method));
+  corvel_client::RunContained(*message, answers, [&] { command(context, *message); });
 }
 
 void ProcessMessageDelegate::GetName(std::string& name) { name = name_; }

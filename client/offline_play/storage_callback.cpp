@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "catalogue.h"
 #include "generic_array.h"
 #include "os.h"
 
@@ -27,7 +28,7 @@ void StorageCallback::PostRequest(const std::string& key) {
   ScopedGenericArray args;
   if (!args || !AppendText(args.get(), key.data(), key.size())) return;
   const int count = args.get()->count;
-  run_->AsyncRun("getStorageData", count, args.release());
+  run_->AsyncRun(catalogue::MessageName(catalogue::kGetStorageData), count, args.release());
 }
 
 int StorageCallback::GetStorageData(const std::string& key, std::vector<uint8_t>& out) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Bad-input battery: every command of every table through kv_host with hostile arguments.
 
-usage: battery.py [--emulator CMD] [--passes N] [--report FILE] <kv_host>
+usage: battery.py [--emulator CMD] [--passes N] [--report FILE] --reference <kv_reference> <kv_host>
 
-The command names come from the bridge's one method-name table (client/method_names.cpp). Every
+The command names come from the bridge's catalogue (client/catalogue.def), as kv_reference --json
+prints it, in the order of the method-name table. Every
 command runs with its arguments missing (none, one, two), with each argument position given every
 JSON type (null, bools, numbers at the integer edges, texts, arrays, objects, byte blocks with good
 and bad counts), as a 1 MiB text, as a text nested 100,000 levels deep, and as a structure nested
@@ -21,15 +22,12 @@ stored data, the room configuration).
 import argparse
 import json
 import pathlib
-import re
 import shlex
 import subprocess
 import sys
+import tempfile
 import threading
 import time
-
-ROOT = pathlib.Path(__file__).resolve().parents[2]
-METHOD_TABLE = ROOT / "client" / "method_names.cpp"
 
 # Bytes the heap may differ by between the first and the last pass: allocator rounding and
 # containers that keep their largest capacity. A command leaking even one small block per call
@@ -73,18 +71,15 @@ ENGINE_SCRIPT = [
 ]
 
 
-def method_table():
-    """[(prefix, method)] in table order, read from the one name table of the bridge."""
-    source = METHOD_TABLE.read_text(encoding="utf-8")
-    body = re.search(r"kNames\[\] = \{(.*?)\};", source, re.S).group(1)
-    names = [json.loads(s) for s in re.findall(r'"(?:[^"\\]|\\.)*"', body)]
-    commands, prefix = [], None
-    for name in names:
-        if name.endswith("."):
-            prefix = name
-        else:
-            commands.append(prefix + name)
-    return commands
+def method_table(emulator, reference):
+    """Every command name in table order, from the catalogue (kv_reference --json)."""
+    command = (shlex.split(emulator) if emulator else []) + [reference, "--json"]
+    # Into a file, not a pipe: services Wine starts with the program may keep a pipe open.
+    with tempfile.TemporaryFile() as out:
+        subprocess.run(command, check=True, stdout=out, stdin=subprocess.DEVNULL)
+        out.seek(0)
+        catalogue = json.loads(out.read())
+    return [entry["name"] for entry in catalogue["commands"]]
 
 
 def cases(command):
@@ -145,7 +140,7 @@ def check_call(line, expected):
 
 
 def run(args):
-    commands = method_table()
+    commands = method_table(args.emulator, args.reference)
     lines, calls = one_pass(commands)
     command = (shlex.split(args.emulator) if args.emulator else []) + [args.kv_host]
     started = time.monotonic()
@@ -235,7 +230,9 @@ def run(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--emulator", help="runs kv_host, e.g. wine")
+    parser.add_argument("--emulator", help="runs kv_host and kv_reference, e.g. wine")
+    parser.add_argument("--reference", required=True,
+                        help="kv_reference, which prints the catalogue's command names")
     parser.add_argument("--passes", type=int, default=3)
     parser.add_argument("--report", help="also write the figures here (JSON)")
     parser.add_argument("kv_host")

@@ -6,15 +6,27 @@ import {$, report} from './ui.js';
 
 const PAGE = 1;            // first number of a stroke: our board page
 const OURS = 0x1565c0;     // second number: the colour we draw with
+/** @typedef {import('./bridge.js').Point} Point */
+/** @type {Array<{points: Point[], colour: string}>} */
 const strokes = [];        // {points, colour}, as the bridge delivered them
+/** @type {Point[] | null} */
 let drawing = null;        // points of the stroke under the mouse
+/** @type {Point[][]} */
 let sent = [];             // our strokes sent and not yet echoed (drawn faint)
 let dirty = true;
 
+/** @param {number} value */
 function colourOf(value) {
   return `#${(Number(value) & 0xffffff).toString(16).padStart(6, '0')}`;
 }
 
+/**
+ * @param {CanvasRenderingContext2D} context
+ * @param {Point[]} points
+ * @param {string} colour
+ * @param {number} width
+ * @param {number} [alpha]
+ */
 function path(context, points, colour, width, alpha = 1) {
   if (!points.length) return;
   context.globalAlpha = alpha;
@@ -44,6 +56,10 @@ function draw() {
   requestAnimationFrame(draw);
 }
 
+/**
+ * @param {PointerEvent} event
+ * @returns {Point}
+ */
 function boardPoint(event) {
   const canvas = $('#board');
   const box = canvas.getBoundingClientRect();
@@ -64,12 +80,12 @@ async function finish() {
     await call('live.syncStroke', points, PAGE, OURS);
   } catch (error) {
     sent = sent.filter((s) => s !== points);
-    report(error.message);
+    report(/** @type {Error} */ (error).message);
   }
 }
 
 export function start() {
-  const canvas = $('#board');
+  const canvas = /** @type {HTMLCanvasElement} */ ($('#board'));
   canvas.addEventListener('pointerdown', (event) => {
     canvas.setPointerCapture(event.pointerId);
     drawing = [boardPoint(event)];
@@ -85,7 +101,7 @@ export function start() {
   on('onSyncStroke', (count, points, page, colour) => {
     strokes.push({points: points || [], colour: colourOf(colour)});
     // Our own stroke echoed: it is no longer drawn as waiting (points came back as 32-bit floats).
-    const same = (a, b) => Math.abs(a.x - b.x) < 0.01 && Math.abs(a.y - b.y) < 0.01;
+    const same = /** @param {Point} a @param {Point} b */ (a, b) => Math.abs(a.x - b.x) < 0.01 && Math.abs(a.y - b.y) < 0.01;
     const mine = sent.findIndex((s) => s.length === (points || []).length && same(s[0], points[0]));
     if (mine >= 0) sent.splice(mine, 1);
     dirty = true;

@@ -7,18 +7,27 @@
 
 const handlers = new Map();  // message name -> Set of handlers
 const pending = new Map();   // request id -> {resolve, reject, name, timer}
+/** @type {WebSocket | null} */
 let socket = null;
 let nextId = 1;
 let retryMs = 500;
 // The host's limits (docs/page-scripts.md, "Safety"); its hello message brings the current ones.
 let limits = {answerSeconds: 60, requestBytes: 4 << 20, inFlight: 64};
 
+/**
+ * @param {string} message
+ * @param {(...values: any[]) => void} handler
+ */
 export function on(message, handler) {
   if (!handlers.has(message)) handlers.set(message, new Set());
   handlers.get(message).add(handler);
   return () => handlers.get(message).delete(handler);
 }
 
+/**
+ * @param {string} message
+ * @param {unknown[]} values
+ */
 function emit(message, values) {
   for (const handler of handlers.get(message) || []) {
     try {
@@ -32,6 +41,11 @@ function emit(message, values) {
 
 // Every promise settles: with the host's answer, when the connection drops, or at the latest a
 // few seconds after the host's own answer time (the host answers every request within it).
+/**
+ * @param {object} body
+ * @param {string} name
+ * @returns {Promise<any>}
+ */
 function request(body, name) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
@@ -58,6 +72,7 @@ function request(body, name) {
 // Byte blocks (Uint8Array, ArrayBuffer) travel as base64, {"$bytes":"<base64>"}: the host takes
 // them only where a command takes a block (the stored data of "offlinePlay.setStorageData"), and
 // a block's count is always its length.
+/** @param {unknown} value */
 function encodeArgument(value) {
   if (value instanceof ArrayBuffer) value = new Uint8Array(value);
   if (!(value instanceof Uint8Array)) return value;
@@ -68,16 +83,25 @@ function encodeArgument(value) {
   return {$bytes: btoa(binary)};
 }
 
+/**
+ * @param {string} name
+ * @param {...unknown} args
+ */
 export function call(name, ...args) {
   return request({call: name, args: args.map(encodeArgument)}, name);
 }
 
+/**
+ * @param {string} event
+ * @param {...unknown} args
+ */
 export function simulate(event, ...args) {
   return request({simulate: event, args: args.map(encodeArgument)}, event);
 }
 
 // Texts that hold JSON (objects, arrays, and the bridge's writer's texts, which end in a
 // newline) arrive parsed; other texts as they are.
+/** @param {unknown} text */
 function textValue(text) {
   if (typeof text !== 'string') return text;
   const trimmed = text.trim();
@@ -89,6 +113,7 @@ function textValue(text) {
   return text;
 }
 
+/** @param {{type: number, value?: any} | null | undefined} item */
 function itemValue(item) {
   if (item === null || item === undefined) return null;
   switch (item.type) {
@@ -100,6 +125,7 @@ function itemValue(item) {
 
 // "OnVideoSizeChange(0,640,360);" becomes on("OnVideoSizeChange", 0, 640, 360); the text is
 // never run.
+/** @param {string} text */
 function scriptText(text) {
   const match = /^\s*([A-Za-z_]\w*)\(([-\d,\s]*)\);?\s*$/.exec(text || '');
   if (!match) return emit('script', [text]);
@@ -107,6 +133,7 @@ function scriptText(text) {
   emit(match[1], values);
 }
 
+/** @param {any} line */
 function received(line) {
   if ('id' in line && pending.has(line.id)) {
     const {resolve, reject, name, timer} = pending.get(line.id);
@@ -131,6 +158,7 @@ function received(line) {
 
 // A frame: 4 bytes (little-endian) of header length, the event line as JSON, then the bytes,
 // which replace the event's borrowed-bytes item.
+/** @param {ArrayBuffer} buffer */
 function receivedFrame(buffer) {
   const length = new DataView(buffer).getUint32(0, true);
   const line = JSON.parse(new TextDecoder().decode(new Uint8Array(buffer, 4, length)));
@@ -138,6 +166,7 @@ function receivedFrame(buffer) {
   emit(line.event, (line.items || []).map((item) => item && item.type === 14 ? bytes : itemValue(item)));
 }
 
+/** @param {string} why */
 function failPending(why) {
   for (const {reject, name, timer} of pending.values()) {
     clearTimeout(timer);

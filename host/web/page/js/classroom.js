@@ -4,7 +4,23 @@
 import {on, simulate} from './bridge.js';
 import {$, el, command, report} from './ui.js';
 
+/** @typedef {import('./bridge.js').User} User */
+/** @typedef {import('./bridge.js').SimulatedEvents} SimulatedEvents */
+/** @typedef {import('./bridge.js').QuestionText} QuestionText */
+/** @typedef {import('./bridge.js').AnswerSummaryText} AnswerSummaryText */
+/**
+ * The question on show: the engine's question text, then what this page adds to it.
+ * @typedef {QuestionText & {answered?: number, result?: string,
+ *   summary?: AnswerSummaryText | string, ended?: boolean}} Question
+ */
+
+/** @type {Record<number, string>} */
 const ROLES = {1: 'teacher', 2: 'student', 4: 'assistant'};
+/**
+ * @type {{me: number | null, name: string, roomId: number, people: Map<number, User>,
+ *   speaking: Set<number>, queue: User[], queueOpen: boolean, question: Question | null,
+ *   camera: boolean}}
+ */
 const state = {
   me: null, name: '', roomId: -1,
   people: new Map(),     // id -> user object
@@ -23,7 +39,7 @@ function renderRoom() {
   $('#enter').disabled = inRoom;
   const list = $('#roster');
   list.replaceChildren();
-  const order = (u) => [1, 4, 2].indexOf(u.type) + (u.id === state.me ? -10 : 0);
+  const order = /** @param {User} u */ (u) => [1, 4, 2].indexOf(u.type) + (u.id === state.me ? -10 : 0);
   const people = [...state.people.values()].sort((a, b) => order(a) - order(b) || a.id - b.id);
   for (const user of people) {
     const role = ROLES[user.type] || 'guest';
@@ -49,6 +65,7 @@ function renderQueue() {
   $('#speaking').textContent = speakers.length ? `Speaking: ${speakers.join(', ')}` : '';
 }
 
+/** @param {import('./bridge.js').Room} room */
 function roomInfo(room) {
   if (!room || typeof room !== 'object') return;
   state.people.clear();
@@ -65,6 +82,7 @@ function roomInfo(room) {
   renderRoom();
 }
 
+/** @param {Event} event */
 async function enter(event) {
   event.preventDefault();
   state.me = Number($('#user-id').value);
@@ -91,9 +109,10 @@ async function leave() {
   renderRoom();
 }
 
+/** @param {import('./bridge.js').Chat} chat */
 function chatLine(chat) {
   if (!chat || typeof chat !== 'object') return;
-  const sender = chat.user || {};
+  const sender = chat.user || /** @type {Partial<User>} */ ({});
   const mine = sender.id === state.me;
   const time = new Date(Number(chat.timestamp) || Date.now()).toLocaleTimeString();
   const list = $('#chat');
@@ -105,6 +124,7 @@ function chatLine(chat) {
   list.dataset.count = String(list.children.length);
 }
 
+/** @param {Event} event */
 async function sendChat(event) {
   event.preventDefault();
   const input = $('#chat-text');
@@ -131,14 +151,17 @@ function renderQuestion() {
     el('div', {className: 'options'}, ...buttons)];
   if (q.result) parts.push(el('p', {className: 'quiet'}, q.result));
   if (q.summary) {
-    const stats = (q.summary.optionStats || []).map((s) => `${options[s.option] ?? s.option}: ${s.num}`);
-    const students = q.summary.attendStudents ?? '?';
+    // A summary that is not JSON has no figures.
+    const summary = typeof q.summary === 'object' ? q.summary : {};
+    const stats = (summary.optionStats || []).map((s) => `${options[s.option] ?? s.option}: ${s.num}`);
+    const students = summary.attendStudents ?? '?';
     parts.push(el('p', {className: 'summary'}, `Answers (${students} students): ${stats.join(', ')}`));
   }
   if (q.ended) parts.push(el('p', {className: 'quiet'}, 'The question is closed.'));
   box.replaceChildren(...parts);
 }
 
+/** @param {number} option */
 async function answer(option) {
   const q = state.question;
   if (!q) return;
@@ -148,6 +171,10 @@ async function answer(option) {
   renderQuestion();
 }
 
+/**
+ * @param {string} name
+ * @param {string} values
+ */
 function network(name, values) {
   const box = $('#network');
   const row = box.querySelector(`[data-name="${name}"]`) || el('div', {dataset: {name}});
@@ -162,33 +189,48 @@ function me() {
 // What the development panel makes the simulated engine do (another participant's actions).
 const TEACHER = {id: 9001, type: 1, right: 7, name: 'Teacher'};
 const NEWCOMER = {id: 9104, type: 2, right: 1, name: 'Student D'};
+/**
+ * One event of the simulated engine: its arguments are taken now, the event is raised later.
+ * @template {keyof SimulatedEvents} E
+ * @param {E} event
+ * @param {SimulatedEvents[E]} args
+ */
+function raise(event, ...args) {
+  return () => simulate(event, ...args);
+}
+
+/** @type {Record<string, () => Array<() => Promise<unknown>>>} */
 const SIMULATIONS = {
-  'teacher-chat': () => [['OnChatMessage', state.roomId, {messageId: 501, requestMessageId: 't-1',
-    text: 'Welcome! Today: fractions.', timestamp: Date.now(), messageType: 0, sender: TEACHER}]],
-  'teacher-stroke': () => [['OnSyncStroke', {a: 1, b: 0xc62828, points: Array.from({length: 40},
-    (_, i) => [80 + i * 20, 400 - 250 * Math.sin(i / 12.7), 0.6])}]],
-  'student-joins': () => [['OnUserEnterRoom', NEWCOMER, state.people.size + 1]],
-  'student-leaves': () => [['OnUserQuitRoom', NEWCOMER.id, 0]],
-  'queue-opens': () => [['OnMicrophoneQueueOpened', 1]],
-  'you-queued': () => [['OnMicrophoneApplied', me(), state.queue.length + 1]],
-  'you-speak': () => [['OnMicrophoneApproved', me(), 1, 2, 3]],
-  'question': () => [['OnAddQuestion', JSON.stringify({questionId: 31, type: 1, optionNum: 4,
-    text: 'Which fraction equals 0.5?', options: ['1/3', '2/4', '3/5', '4/7']})]],
-  'summary': () => [['OnAnswerSummary', JSON.stringify({questionId: 31, attendStudents: 4,
-    optionStats: [{option: 1, num: 3}, {option: 2, num: 1}]})], ['OnEndQuestion', 31]],
-  'network': () => [['OnNetStatistics', 48, 2, 31, 5, 120], ['OnNetQuality', 1532, 12.5]],
-  'teacher-video': () => [['OnGetVideoData', 1, 480, 270, 0, 7, 0]],
-  'error': () => [['OnError', 505]],
+  'teacher-chat': () => [raise('OnChatMessage', state.roomId, {messageId: 501,
+    requestMessageId: 't-1', text: 'Welcome! Today: fractions.', timestamp: Date.now(),
+    messageType: 0, sender: TEACHER})],
+  'teacher-stroke': () => [raise('OnSyncStroke', {a: 1, b: 0xc62828, points: Array.from({length: 40},
+    (_, i) => [80 + i * 20, 400 - 250 * Math.sin(i / 12.7), 0.6])})],
+  'student-joins': () => [raise('OnUserEnterRoom', NEWCOMER, state.people.size + 1)],
+  'student-leaves': () => [raise('OnUserQuitRoom', NEWCOMER.id, 0)],
+  'queue-opens': () => [raise('OnMicrophoneQueueOpened', 1)],
+  'you-queued': () => [raise('OnMicrophoneApplied', me(), state.queue.length + 1)],
+  'you-speak': () => [raise('OnMicrophoneApproved', me(), 1, 2, 3)],
+  'question': () => [raise('OnAddQuestion', JSON.stringify(/** @type {QuestionText} */ ({
+    questionId: 31, type: 1, optionNum: 4, text: 'Which fraction equals 0.5?',
+    options: ['1/3', '2/4', '3/5', '4/7']})))],
+  'summary': () => [raise('OnAnswerSummary', JSON.stringify(/** @type {AnswerSummaryText} */ ({
+    questionId: 31, attendStudents: 4, optionStats: [{option: 1, num: 3}, {option: 2, num: 1}]}))),
+  raise('OnEndQuestion', 31)],
+  'network': () => [raise('OnNetStatistics', 48, 2, 31, 5, 120), raise('OnNetQuality', 1532, 12.5)],
+  'teacher-video': () => [raise('OnGetVideoData', 1, 480, 270, 0, 7, 0)],
+  'error': () => [raise('OnError', 505)],
 };
 
+/** @param {Event} event */
 async function simulateClicked(event) {
-  const what = event.target.dataset.sim;
+  const what = /** @type {HTMLElement} */ (event.target).dataset.sim;
   if (!what) return;
-  for (const [name, ...args] of SIMULATIONS[what]()) {
+  for (const send of SIMULATIONS[what]()) {
     try {
-      await simulate(name, ...args);
+      await send();
     } catch (error) {
-      report(error.message);
+      report(/** @type {Error} */ (error).message);
     }
   }
 }
@@ -244,7 +286,7 @@ export function start() {
   });
   on('OnMyAnswer', (a) => {
     if (!state.question) return;
-    const verdict = a && a.correct !== undefined ? (a.correct ? 'right' : 'wrong') : null;
+    const verdict = a && typeof a === 'object' && a.correct !== undefined ? (a.correct ? 'right' : 'wrong') : null;
     state.question.result = verdict ? `Your answer is ${verdict}.` : 'Your answer was recorded.';
     renderQuestion();
   });

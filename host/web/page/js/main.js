@@ -6,6 +6,7 @@ import * as classroom from './classroom.js';
 import * as playback from './playback.js';
 import * as video from './video.js';
 
+/** @param {string} name */
 function showView(name) {
   for (const view of ['classroom', 'playback']) {
     $(`#${view}-view`).hidden = view !== name;
@@ -13,6 +14,10 @@ function showView(name) {
   }
 }
 
+/**
+ * @param {'connecting' | 'open' | 'closed'} state
+ * @param {string} detail
+ */
 function connection(state, detail) {
   const pill = $('#connection');
   pill.textContent = state === 'open' ? 'connected' : state;

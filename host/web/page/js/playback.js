@@ -5,8 +5,10 @@ import {call, on} from './bridge.js';
 import {$, el, command, report} from './ui.js';
 
 const POLL_MS = 250;
+/** @type {{open: boolean, playing: boolean, duration: number, progress: number, timer: number | null, seeking: boolean}} */
 const state = {open: false, playing: false, duration: 0, progress: 0, timer: null, seeking: false};
 
+/** @param {number} ms */
 function clock(ms) {
   const seconds = Math.max(0, Math.floor(ms / 1000));
   return `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, '0')}`;
@@ -28,15 +30,17 @@ function render() {
 async function poll() {
   const result = await call('offlinePlay.getPlayProgress').catch(() => null);
   // [0, progress] while there is one; [-1] otherwise.
-  if (Array.isArray(result) && result[0] === 0 && result.length > 1) state.progress = result[1];
+  if (Array.isArray(result) && result[0] === 0 && result.length === 2) state.progress = result[1];
   render();
 }
 
+/** @param {boolean} on */
 function polling(on) {
-  clearInterval(state.timer);
+  clearInterval(state.timer ?? undefined);
   state.timer = on ? setInterval(poll, POLL_MS) : null;
 }
 
+/** @param {Event} event */
 async function open(event) {
   event.preventDefault();
   const config = {id: Number($('#recording-id').value), userId: Number($('#user-id').value) || 0};
@@ -78,6 +82,7 @@ async function seek() {
   await poll();
 }
 
+/** @param {string} key */
 function storageRow(key) {
   const table = $('#storage');
   let row = [...table.children].find((r) => r.dataset.key === key);
@@ -89,6 +94,7 @@ function storageRow(key) {
 }
 
 // The engine polls until the answer is there; one answer per request.
+/** @param {string} key */
 async function storageRequested(key) {
   const row = storageRow(String(key));
   row.cells[2].textContent = 'requested';

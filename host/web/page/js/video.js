@@ -3,9 +3,21 @@
 import {on} from './bridge.js';
 import {el} from './ui.js';
 
+/**
+ * @typedef {{canvas: HTMLCanvasElement, label: HTMLElement, figure: HTMLElement, width: number,
+ *   height: number, frame: {bytes: Uint8Array, width: number, height: number} | null,
+ *   drawn: number, received: number, image: ImageData | null, since: number, fps: number}} Tile
+ */
+/** @type {Map<number, Tile>} */
 const tiles = new Map();  // stream -> {canvas, label, width, height, frame, drawn, image}
 
 // I420 to RGBA (BT.601, studio range), integer arithmetic.
+/**
+ * @param {ImageData} image
+ * @param {Uint8Array} bytes
+ * @param {number} width
+ * @param {number} height
+ */
 export function drawI420(image, bytes, width, height) {
   const out = image.data;
   const n = width >> 1;
@@ -27,19 +39,31 @@ export function drawI420(image, bytes, width, height) {
   }
 }
 
+/**
+ * @param {number} stream
+ * @returns {Tile}
+ */
 function tile(stream) {
-  if (tiles.has(stream)) return tiles.get(stream);
+  const known = tiles.get(stream);
+  if (known) return known;
   const canvas = el('canvas', {className: 'tile-canvas', width: 16, height: 9});
   const label = el('figcaption', {}, `stream ${stream}`);
   const figure = el('figure', {className: 'tile', dataset: {stream: String(stream)}}, canvas, label);
+  /** @type {Tile} */
   const t = {canvas, label, figure, width: 0, height: 0, frame: null, drawn: 0, received: 0,
     image: null, since: performance.now(), fps: 0};
   tiles.set(stream, t);
-  const home = document.querySelector(stream === 1000 ? '#playback-video' : '#video-tiles');
+  const home = /** @type {Element} */ (
+    document.querySelector(stream === 1000 ? '#playback-video' : '#video-tiles'));
   home.append(figure);
   return t;
 }
 
+/**
+ * @param {Tile} t
+ * @param {number} width
+ * @param {number} height
+ */
 function resize(t, width, height) {
   if (t.width === width && t.height === height) return;
   t.width = t.canvas.width = width;
@@ -47,6 +71,7 @@ function resize(t, width, height) {
   t.image = null;
 }
 
+/** @type {(...values: import('./bridge.js').Messages['onGetVideoData']) => void} */
 function frameArrived(stream, total, width, height, extra, ten, tick, bytes) {
   if (!(bytes instanceof Uint8Array) || bytes.length < total) return;
   const t = tile(stream);
@@ -56,19 +81,25 @@ function frameArrived(stream, total, width, height, extra, ten, tick, bytes) {
 }
 
 // Bytes of an I420 frame: full-size luma, then two chroma planes of half width, half height.
+/**
+ * @param {number} width
+ * @param {number} height
+ */
 export function i420Bytes(width, height) {
   return width * height + 2 * (width >> 1) * ((height + 1) >> 1);
 }
 
+/** @param {Tile} t */
 function drawTile(t) {
   if (!t.frame) return;
   const {bytes, width, height} = t.frame;
   t.frame = null;
   if (width !== t.width || height !== t.height || !(width > 0 && height > 0)) return;
   if (bytes.length < i420Bytes(width, height)) return;
-  if (!t.image) t.image = t.canvas.getContext('2d').createImageData(width, height);
+  const context = /** @type {CanvasRenderingContext2D} */ (t.canvas.getContext('2d'));
+  if (!t.image) t.image = context.createImageData(width, height);
   drawI420(t.image, bytes, width, height);
-  t.canvas.getContext('2d').putImageData(t.image, 0, 0);
+  context.putImageData(t.image, 0, 0);
   t.drawn++;
   t.figure.dataset.drawn = String(t.drawn);
 }
