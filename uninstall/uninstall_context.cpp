@@ -176,7 +176,8 @@ void UninstallContext::WriteSelfDeleteScript() {
   // deletes a name that nobody else can replace: left beside the installation, the name could
   // be swapped for a folder, whose files del would delete. Only a plain file of one name at the
   // new place is named; where the move fails (another volume, a scanner), the file stays.
-  const std::wstring moved = runFolder + module.substr(module.rfind(L'\\'));
+  // Under a short fixed name: the command processor cannot name paths beyond 259 characters.
+  const std::wstring moved = runFolder + L"\\uninstaller.exe";
   targets.uninstaller.clear();
   {
     uninstall::UniqueFileHandle file(::CreateFileW(
