@@ -1,7 +1,6 @@
 #include "ui/skin/wnd_shadow.h"
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -26,7 +25,6 @@ struct ShadowSupport {
   UpdateLayeredWindowFn update_layered = nullptr;
   CompositionQueryFn composition_enabled = nullptr;
   HINSTANCE instance = nullptr;
-  std::map<HWND, CWndShadow*> shadows;
 };
 
 ShadowSupport& Support() {
@@ -92,29 +90,19 @@ bool CWndShadow::InitializeShadowSupport(HINSTANCE instance) {
 }
 
 CWndShadow::~CWndShadow() {
-  if (parent_ == nullptr) return;
-  auto& shadows = Support().shadows;
-  const auto entry = shadows.find(parent_);
-  if (entry != shadows.end() && entry->second == this) shadows.erase(entry);
-  if (IsWindow(parent_) &&
-      reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent_, GWLP_WNDPROC)) == &ShadowParentProc) {
-    SetWindowLongPtrW(parent_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_parent_proc_));
-  }
+  // The base puts the parent's procedure back afterwards.
   if (shadow_ != nullptr && IsWindow(shadow_)) DestroyWindow(shadow_);
 }
 
 void CWndShadow::AttachToParent(HWND parent) {
   ShadowSupport& support = Support();
-  if (support.update_layered == nullptr || parent_ != nullptr) return;
-  support.shadows[parent] = this;
-  parent_ = parent;
+  if (support.update_layered == nullptr || hwnd() != nullptr) return;
   shadow_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, kClassName, nullptr, WS_POPUPWINDOW,
                             CW_USEDEFAULT, 0, 0, 0, parent, nullptr, support.instance, nullptr);
   status_ = kShadowEnabled;
   if (CompositionOn()) status_ |= kCompositionActive;
   RefreshVisibility(parent);
-  previous_parent_proc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ShadowParentProc)));
+  Subclass(parent);
 }
 
 void CWndShadow::RedrawIfVisible() {
@@ -210,21 +198,8 @@ void CWndShadow::BuildShadowImage(uint32_t* pixels, HWND parent, const RECT& rec
   kv_skin::BuildShadowImage(settings_, width, rows, {pixels, size.width, size.height, true});
 }
 
-LRESULT CALLBACK CWndShadow::ShadowParentProc(HWND parent, UINT message, WPARAM wparam,
-                                              LPARAM lparam) {
-  const auto& shadows = Support().shadows;
-  const auto entry = shadows.find(parent);
-  if (entry == shadows.end()) return DefWindowProcW(parent, message, wparam, lparam);
-  try {
-    return entry->second->HandleParentMessage(parent, message, wparam, lparam);
-  } catch (...) {
-    // Nothing may cross a window procedure (std::map can throw on allocation).
-    return 0;
-  }
-}
-
-LRESULT CWndShadow::HandleParentMessage(HWND parent, UINT message, WPARAM wparam, LPARAM lparam) {
-  const WNDPROC previous = previous_parent_proc_;
+bool CWndShadow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  const HWND parent = hwnd();
   switch (message) {
     case WM_MOVE: {
       RECT rect{};
@@ -266,7 +241,7 @@ LRESULT CWndShadow::HandleParentMessage(HWND parent, UINT message, WPARAM wparam
       if ((status_ & kShadowVisible) != 0) RedrawShadow(parent);
       break;
     case WM_SHOWWINDOW: {
-      const LRESULT result = CallWindowProcW(previous, parent, message, wparam, lparam);
+      result = CallPrevious(message, wparam, lparam);
       if (!wparam) {
         ShowWindow(shadow_, SW_HIDE);
         status_ &= ~(kShadowVisible | kParentVisible);
@@ -274,15 +249,11 @@ LRESULT CWndShadow::HandleParentMessage(HWND parent, UINT message, WPARAM wparam
         update_pending_ = true;
         RefreshVisibility(parent);
       }
-      return result;
+      return true;
     }
     case WM_DESTROY:
       DestroyWindow(shadow_);
       shadow_ = nullptr;
-      break;
-    case WM_NCDESTROY:
-      Support().shadows.erase(parent);
-      parent_ = nullptr;
       break;
     case kDwmCompositionChanged:
       if (CompositionOn()) {
@@ -295,7 +266,7 @@ LRESULT CWndShadow::HandleParentMessage(HWND parent, UINT message, WPARAM wparam
     default:
       break;
   }
-  return CallWindowProcW(previous, parent, message, wparam, lparam);
+  return false;  // the base passes every message on to the parent's own procedure
 }
 
 }  // namespace kv_skin

@@ -1,6 +1,7 @@
 // The drop shadow of a top-level window: a layered, click-through popup owned by the parent whose
-// per-pixel-alpha picture (shadow_image.h) is pushed with UpdateLayeredWindow. The parent is
-// subclassed so that the shadow follows its moves, sizes, showing, hiding and destruction.
+// per-pixel-alpha picture (shadow_image.h) is pushed with UpdateLayeredWindow. The parent is hooked
+// through the window framework's base (hwnd() is the parent) so that the shadow follows its moves,
+// sizes, showing, hiding and destruction.
 // Main thread only.
 #pragma once
 
@@ -9,10 +10,11 @@
 #include <cstdint>
 
 #include "ui/skin/shadow_image.h"
+#include "ui/window/window_base.h"
 
 namespace kv_skin {
 
-class CWndShadow {
+class CWndShadow : public CWindowImplBase {
  public:
   enum Status : uint8_t {
     kShadowEnabled = 0x01,
@@ -24,9 +26,9 @@ class CWndShadow {
 
   // Size 0, sharpness 5, darkness 50, offset (0, 0), black; no window.
   CWndShadow() = default;
-  // Detaches from a parent that is still alive: its procedure is put back and the shadow window
-  // destroyed, so the parent never calls into a destroyed object.
-  virtual ~CWndShadow();
+  // Detaches from a parent that is still alive: the shadow window is destroyed and the parent's
+  // procedure put back, so the parent never calls into a destroyed object.
+  ~CWndShadow() override;
   CWndShadow(const CWndShadow&) = delete;
   CWndShadow& operator=(const CWndShadow&) = delete;
 
@@ -58,14 +60,14 @@ class CWndShadow {
   uint8_t status() const { return status_; }
   const ShadowSettings& settings() const { return settings_; }
 
+ protected:
+  // The parent's messages; each is passed on to the parent's own procedure.
+  bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
  private:
-  static LRESULT CALLBACK ShadowParentProc(HWND parent, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleParentMessage(HWND parent, UINT message, WPARAM wparam, LPARAM lparam);
   void RedrawIfVisible();
 
   HWND shadow_ = nullptr;
-  HWND parent_ = nullptr;
-  WNDPROC previous_parent_proc_ = nullptr;
   uint8_t status_ = 0;
   ShadowSettings settings_;
   uint16_t last_parent_width_ = 0;
