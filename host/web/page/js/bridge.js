@@ -41,6 +41,13 @@ function emit(message, values) {
 
 // Every promise settles: with the host's answer, when the connection drops, or at the latest a
 // few seconds after the host's own answer time (the host answers every request within it).
+// Beyond the host's in-flight limit requests wait here, in order, and go out as answers come
+// back, so a page may send thousands at once; at most MAX_WAITING wait.
+const MAX_WAITING = 1 << 20;
+/** @type {{text: string, id: number, name: string, resolve: (v: any) => void, reject: (e: Error) => void}[]} */
+let waiting = [];
+let waitingHead = 0;
+
 /**
  * @param {object} body
  * @param {string} name
@@ -50,8 +57,8 @@ function request(body, name) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
   }
-  if (pending.size >= limits.inFlight) {
-    return Promise.reject(new Error(`${name}: ${limits.inFlight} requests are already in flight`));
+  if (waiting.length - waitingHead >= MAX_WAITING) {
+    return Promise.reject(new Error(`${name}: ${MAX_WAITING} requests are already waiting`));
   }
   const id = nextId++;
   const text = JSON.stringify({id, ...body});
@@ -59,14 +66,35 @@ function request(body, name) {
     return Promise.reject(new Error(`${name}: a request of ${text.length} characters is over the ` +
                                     `host's limit of ${limits.requestBytes}`));
   }
-  socket.send(text);
   return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => {
-      pending.delete(id);
-      reject(new Error(`${name}: no answer within ${limits.answerSeconds} s`));
-    }, (limits.answerSeconds + 5) * 1000);
-    pending.set(id, {resolve, reject, name, timer});
+    if (pending.size < limits.inFlight && waitingHead === waiting.length) {
+      send({text, id, name, resolve, reject});
+    } else {
+      waiting.push({text, id, name, resolve, reject});
+    }
   });
+}
+
+/** @param {{text: string, id: number, name: string, resolve: (v: any) => void, reject: (e: Error) => void}} r */
+function send({text, id, name, resolve, reject}) {
+  /** @type {WebSocket} */ (socket).send(text);
+  const timer = setTimeout(() => {
+    pending.delete(id);
+    reject(new Error(`${name}: no answer within ${limits.answerSeconds} s`));
+    sendWaiting();
+  }, (limits.answerSeconds + 5) * 1000);
+  pending.set(id, {resolve, reject, name, timer});
+}
+
+function sendWaiting() {
+  while (waitingHead < waiting.length && pending.size < limits.inFlight &&
+         socket && socket.readyState === WebSocket.OPEN) {
+    send(waiting[waitingHead++]);
+  }
+  if (waitingHead === waiting.length) {
+    waiting = [];
+    waitingHead = 0;
+  }
 }
 
 // Byte blocks (Uint8Array, ArrayBuffer) travel as base64, {"$bytes":"<base64>"}: the host takes
@@ -139,6 +167,7 @@ function received(line) {
     const {resolve, reject, name, timer} = pending.get(line.id);
     clearTimeout(timer);
     pending.delete(line.id);
+    sendWaiting();
     return 'error' in line ? reject(new Error(`${name}: ${line.error}`)) : resolve(line.result);
   }
   if ('event' in line) return emit(line.event, (line.items || []).map(itemValue));
@@ -173,6 +202,11 @@ function failPending(why) {
     reject(new Error(`${name}: ${why}`));
   }
   pending.clear();
+  for (let i = waitingHead; i < waiting.length; ++i) {
+    waiting[i].reject(new Error(`${waiting[i].name}: ${why}`));
+  }
+  waiting = [];
+  waitingHead = 0;
 }
 
 // Connects with the token of the page's address and reconnects after a drop (0.5 s, doubling to
