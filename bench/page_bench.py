@@ -153,7 +153,11 @@ import('/page/js/bridge.js').then(async ({simulate}) => {
 
 
 def start_host(command):
-    host = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "host", "web", "devhost.py"),
+    # KV_DEVHOST_PROFILE=FILE: the host runs under Python's profiler (FILE.N, one per host).
+    profile = os.environ.get("KV_DEVHOST_PROFILE")
+    profiler = ["-m", "cProfile", "-o", f"{profile}.{len(PROFILES)}"] if profile else []
+    PROFILES.append(profile)
+    host = subprocess.Popen(["/usr/bin/python3", *profiler, os.path.join(ROOT, "host", "web", "devhost.py"),
                              "--label", "bench", "--", *command], stdout=subprocess.PIPE, text=True)
     line = host.stdout.readline()
     match = re.search(r"open (http://\S+)/\?token=(\S+)", line)
@@ -161,6 +165,9 @@ def start_host(command):
         host.kill()
         raise SystemExit(f"the host did not print its address: {line!r}")
     return host, match.group(1), match.group(2)
+
+
+PROFILES = []
 
 
 def stop_host(host):

@@ -49,6 +49,7 @@ MAX_REQUEST_BYTES = 4 << 20       # one request; larger ones are answered with a
 MAX_MESSAGE_BYTES = 32 << 20      # aiohttp's own limit: beyond it the connection closes (1009)
 MAX_NESTING = 32                  # levels of arrays and objects in a request's arguments
 MAX_IN_FLIGHT = 64                # requests of one page not yet answered
+PIPELINE_DEPTH = 32               # requests written to kv_host ahead of their answers
 MAX_PAGE_QUEUE_BYTES = 32 << 20   # texts and frames waiting to go to one page
 MAX_PAGES = 16                    # connected pages at once
 MAX_LINE_BYTES = 16 << 20         # one line of kv_host's output (frames' bytes are not lines)
@@ -234,6 +235,8 @@ class Request:
         self.line = line
         self.member = member
         self.settled = False
+        self.written = None        # when it went to kv_host
+        self.waiting_since = None  # when it began waiting for kv_host to be started again
         page.in_flight += 1
         self.timer = asyncio.get_running_loop().call_later(ANSWER_SECONDS, self._late)
 
@@ -299,7 +302,9 @@ class Bridge:
         self.pipe = None
         self.queues = OrderedDict()  # page -> deque of Request, served round-robin
         self.work = asyncio.Event()
-        self.waiting = None  # (answer member, future) of the request in flight
+        # Requests written to kv_host and not yet answered, oldest first: kv_host answers in
+        # order, so the next answer line is the oldest one's. At most PIPELINE_DEPTH.
+        self.in_flight = deque()
         self.received = {}   # stream -> frames read from kv_host
         self.running = asyncio.Event()
         self.ended = asyncio.Event()
@@ -353,6 +358,7 @@ class Bridge:
         # The simulated engine plays a small class: room, echoes, camera, a recorded class.
         self._write({"sim": "classroom", "on": True})
         self.running.set()
+        self.work.set()
         self.reader = loop.create_task(self._read(process, stdout))  # held: tasks are weak
 
     def _write(self, line):
@@ -412,7 +418,7 @@ class Bridge:
             pass
         self.end_text = f"it ended with status {status}"
         self.running.clear()
-        self._answer("error", f"kv_host ended (status {status})")
+        self._fail_in_flight(f"kv_host ended (status {status})")
         self.broadcast({"host": "bridgeEnded", "status": status})
         self.ended.set()
 
@@ -420,8 +426,8 @@ class Bridge:
         """A line the host cannot read: the answer it was ends its request with an error; any
         other line is reported and skipped. kv_host goes on for every page."""
         why = what or f"over the limit of {MAX_LINE_BYTES >> 20} MiB"
-        if self.waiting is not None:
-            member = self.waiting[0]
+        if self.in_flight:
+            member = self.in_flight[0].member
             if re.match(rb'\{"(%s|error)":' % member.encode(), long.start):
                 return self._answer("error", f"kv_host's answer of {long.size} bytes is {why}; "
                                              "it was dropped")
@@ -436,8 +442,8 @@ class Bridge:
     def _dispatch(self, line, data):
         if not isinstance(line, dict):
             return
-        if self.waiting is not None:
-            member = self.waiting[0]
+        if self.in_flight:
+            member = self.in_flight[0].member
             if member in line:
                 return self._answer(member, line)
             if "error" in line:
@@ -459,11 +465,20 @@ class Bridge:
             page.frame(stream, blob)
 
     def _answer(self, member, value):
-        if self.waiting is not None and not self.waiting[1].done():
-            if member == "error":
-                self.waiting[1].set_exception(RuntimeError(str(value)))
-            else:
-                self.waiting[1].set_result(value)
+        """The oldest request at kv_host gets its answer (or an error); settled already (its
+        page closed, its own deadline passed), the answer is only taken off."""
+        if not self.in_flight:
+            return
+        request = self.in_flight.popleft()
+        if member == "error":
+            request.fail(str(value))
+        else:
+            request.answer(value)
+        self.work.set()
+
+    def _fail_in_flight(self, why):
+        while self.in_flight:
+            self.in_flight.popleft().fail(why)
 
     def broadcast(self, message):
         text = json.dumps(message)
@@ -492,62 +507,77 @@ class Bridge:
         return None
 
     async def serve(self):
-        """The requests, one at a time, in turn between the pages."""
+        """The requests, in turn between the pages, up to PIPELINE_DEPTH written ahead to
+        kv_host (each hand-over between the processes costs a scheduling slice; one at a time,
+        10,000 requests took seconds)."""
+        loop = asyncio.get_running_loop()
         while True:
-            request = self._next()
-            if request is None:
-                self.work.clear()
-                await self.work.wait()
-                continue
+            self.work.clear()
             try:
-                await self._run(request)
+                await self._feed()
             except asyncio.CancelledError:
                 raise
-            except Exception as failure:  # noqa: BLE001 - the page's request must settle
-                request.fail(f"bridge failure: {failure!r}")
-
-    async def _run(self, request):
-        # kv_host is being started again: wait for it, boundedly (a failed start or a kv_host
-        # that keeps ending answers at once or after the longest back-off).
-        give_up = asyncio.get_running_loop().time() + RESTART_MAX_SECONDS + 2
-        while not self.running.is_set():
-            if request.settled:
-                return
+            except Exception as failure:  # noqa: BLE001 - the pages' requests must settle
+                self._fail_in_flight(f"bridge failure: {failure!r}")
+            # The oldest request's kv_host answer time: past it, kv_host is ended (a late answer
+            # would be taken for the next request's) and started again.
+            timeout = None
+            if self.in_flight:
+                timeout = max(0.0, self.in_flight[0].written + ANSWER_SECONDS - loop.time())
+                if timeout == 0.0:
+                    self._kill()
+                    self._fail_in_flight(f"kv_host did not answer within {ANSWER_SECONDS} s")
+                    continue
+            elif not self.running.is_set() and self._has_work():
+                timeout = 0.5  # waiting for a start; see _feed
             try:
-                await asyncio.wait_for(self.running.wait(), 0.5)
+                await asyncio.wait_for(self.work.wait(), timeout)
             except asyncio.TimeoutError:
-                if self.start_error or asyncio.get_running_loop().time() > give_up:
-                    request.fail(f"kv_host is not running ({self.start_error or self.end_text});"
-                                 " it is being started again")
-                    return
-        if request.settled:
-            return
-        future = asyncio.get_running_loop().create_future()
-        self.waiting = (request.member, future)
+                pass
+
+    def _has_work(self):
+        return any(self.queues.values())
+
+    def _kill(self):
+        self.running.clear()  # nothing more is written to it; the reader reports its end
         try:
+            self.process.kill()
+        except ProcessLookupError:
+            pass  # it ended meanwhile
+
+    async def _feed(self):
+        loop = asyncio.get_running_loop()
+        if not self.running.is_set():
+            # kv_host is being started again: requests wait for it, boundedly (a failed start or
+            # a kv_host that keeps ending answers at once or after the longest back-off).
+            for queue in self.queues.values():
+                for request in queue:
+                    if request.waiting_since is None:
+                        request.waiting_since = loop.time()
+                    if self.start_error or \
+                            loop.time() - request.waiting_since > RESTART_MAX_SECONDS + 2:
+                        request.fail(f"kv_host is not running ({self.start_error or self.end_text});"
+                                     " it is being started again")
+            return
+        written = False
+        while len(self.in_flight) < PIPELINE_DEPTH:
+            request = self._next()
+            if request is None:
+                break
+            if request.settled:
+                continue
+            request.written = loop.time()
+            self.in_flight.append(request)
             self._write(request.line)
-            # The whole exchange is bounded: kv_host that does not read or does not answer is
-            # ended (a late answer would be taken for the next request's) and started again.
-            async def exchange():
-                await self.process.stdin.drain()
-                return await future
-            request.answer(await asyncio.wait_for(exchange(), ANSWER_SECONDS))
-        except asyncio.TimeoutError:
+            written = True
+        if written:
             try:
-                self.process.kill()
-            except ProcessLookupError:
-                pass  # it ended meanwhile
-            request.fail(f"kv_host did not answer within {ANSWER_SECONDS} s")
-        except ConnectionError:
-            request.fail("kv_host stopped reading")
-        except RuntimeError as failure:
-            request.fail(str(failure))
-        finally:
-            self.waiting = None
-            if future.done() and not future.cancelled():
-                future.exception()  # seen: kv_host may end while the line is still being written
-            else:
-                future.cancel()
+                await asyncio.wait_for(self.process.stdin.drain(), ANSWER_SECONDS)
+            except asyncio.TimeoutError:
+                self._kill()
+                self._fail_in_flight(f"kv_host did not read within {ANSWER_SECONDS} s")
+            except ConnectionError:
+                self._fail_in_flight("kv_host stopped reading")
 
     async def supervise(self):
         """Starts kv_host again whenever it has ended, also after a failed start, with a back-off
@@ -765,8 +795,10 @@ async def websocket(request):
         raise web.HTTPForbidden(text="refused: wrong origin or token\n")
     if len(app["pages"]) >= MAX_PAGES:
         raise web.HTTPServiceUnavailable(text=f"refused: {MAX_PAGES} pages are connected\n")
+    # No per-message compression: deflating every frame and text on the host's one thread (and
+    # inflating it again in the page) cost more than the loopback saves.
     ws = web.WebSocketResponse(heartbeat=HEARTBEAT_SECONDS, max_msg_size=MAX_MESSAGE_BYTES,
-                               timeout=CLOSE_SECONDS)
+                               timeout=CLOSE_SECONDS, compress=False)
     ws.headers.update(app["site"]["headers"])  # the handshake's answer carries them too
     await ws.prepare(request)
     page = Page(ws, request.transport)
