@@ -46,6 +46,7 @@ LEADING_ID = re.compile(r'\s*\{\s*"id"\s*:\s*(-?[0-9]{1,15})\s*[,}]')
 # Limits (docs/page-scripts.md, "Safety").
 ANSWER_SECONDS = 60               # every request is answered within this time of its arrival
 MAX_REQUEST_BYTES = 4 << 20       # one request; larger ones are answered with an error
+MAX_BLOCK_BYTES = 16 << 20        # the byte blocks of one binary request, together
 MAX_MESSAGE_BYTES = 32 << 20      # aiohttp's own limit: beyond it the connection closes (1009)
 MAX_NESTING = 32                  # levels of arrays and objects in a request's arguments
 MAX_IN_FLIGHT = 64                # requests of one page not yet answered
@@ -98,6 +99,7 @@ def keep_frame_memory():
 def limits():
     """The limits a page can act on, sent in its hello message."""
     return {"answerSeconds": ANSWER_SECONDS, "requestBytes": MAX_REQUEST_BYTES,
+            "blockBytes": MAX_BLOCK_BYTES,
             "nesting": MAX_NESTING, "inFlight": MAX_IN_FLIGHT, "queueBytes": MAX_PAGE_QUEUE_BYTES}
 
 
@@ -641,7 +643,10 @@ def check_plain(value, what):
 
 
 def byte_block(value, what):
-    """A page's byte block {"$bytes":"<base64>"}, re-encoded: its count is its length."""
+    """A page's byte block {"$bytes":"<base64>"} (or the bytes of a binary request), encoded
+    again: its count is its length."""
+    if isinstance(value, Block):
+        return {"$bytes": base64.b64encode(value).decode()}
     if not (isinstance(value, dict) and list(value) == ["$bytes"]
             and isinstance(value["$bytes"], str)):
         raise Refused(f"{what} must be a byte block {{\"$bytes\":\"<base64>\"}} and nothing else")
@@ -659,7 +664,7 @@ BLOCK_ARGUMENTS = {("offlinePlay.setStorageData", 1)}
 def call_args(name, args):
     checked = []
     for index, arg in enumerate(args):
-        if isinstance(arg, dict) and "$bytes" in arg:
+        if isinstance(arg, Block) or (isinstance(arg, dict) and "$bytes" in arg):
             if (name, index) not in BLOCK_ARGUMENTS:
                 raise Refused(f"argument {index} of {name} cannot be a byte block (only the "
                               "stored data of offlinePlay.setStorageData is)")
@@ -702,7 +707,7 @@ def sim_limits(event, args):
 def simulate_args(event, args):
     checked = []
     for index, arg in enumerate(args):
-        if isinstance(arg, dict) and "$bytes" in arg:
+        if isinstance(arg, Block) or (isinstance(arg, dict) and "$bytes" in arg):
             checked.append(byte_block(arg, f"argument {index}"))
         else:
             check_plain(arg, f"argument {index}")
@@ -742,8 +747,9 @@ def leading_id(text):
     return int(match.group(1)) if match else None
 
 
-def page_message(bridge, page, text):
-    """One text message of a page: answered at once when refused, else queued for kv_host."""
+def page_message(bridge, page, text, blocks=None):
+    """One request of a page: answered at once when refused, else queued for kv_host. `blocks`
+    are the bytes of a binary request's {"$bytes":N} arguments, in order."""
     ident = leading_id(text)
     try:
         if len(text) > MAX_REQUEST_BYTES:
@@ -761,12 +767,56 @@ def page_message(bridge, page, text):
         if not good_id(ident):
             ident = None
             raise Refused("id must be a number or a text of at most 64 characters")
+        if blocks is not None:
+            attach_blocks(message, blocks)
         line, member = page_request(message)
         if page.in_flight >= MAX_IN_FLIGHT:
             raise Refused(f"too many requests in flight (at most {MAX_IN_FLIGHT} per page)")
     except Refused as refusal:
         return page.text({"id": ident, "error": str(refusal)})
     bridge.submit(Request(page, ident, line, member))
+
+
+def page_binary_message(bridge, page, data):
+    """A request with byte blocks, framed as the frames sent to pages: 4 bytes (little-endian)
+    of header length, the request as UTF-8 JSON with {"$bytes":N} for each block, then the
+    blocks' bytes in argument order. The blocks never pass through base64 or JSON here."""
+    if len(data) < 4:
+        return page.text({"id": None, "error": "a binary request starts with its header length"})
+    size = struct.unpack_from("<I", data)[0]
+    if size > len(data) - 4:
+        return page.text({"id": None, "error": "a binary request is shorter than its header"})
+    try:
+        text = data[4:4 + size].decode("utf-8")
+    except UnicodeDecodeError:
+        return page.text({"id": None, "error": "a binary request's header is not UTF-8"})
+    blocks = memoryview(data)[4 + size:]
+    if len(blocks) > MAX_BLOCK_BYTES:
+        return page.text({"id": leading_id(text), "error": f"byte blocks of {len(blocks)} bytes "
+                          f"are over the limit of {MAX_BLOCK_BYTES >> 20} MiB"})
+    page_message(bridge, page, text, blocks)
+
+
+class Block(bytes):
+    """A byte block a binary request carried, in place of its {"$bytes":N} argument."""
+
+
+def attach_blocks(message, blocks):
+    """Puts each {"$bytes":N} argument's N bytes in its place; the counts must add up to the
+    blocks' length exactly."""
+    args = message.get("args")
+    taken = 0
+    for index, arg in enumerate(args if isinstance(args, list) else []):
+        if isinstance(arg, dict) and list(arg) == ["$bytes"] and isinstance(arg["$bytes"], int) \
+                and not isinstance(arg["$bytes"], bool):
+            count = arg["$bytes"]
+            if not 0 <= count <= len(blocks) - taken:
+                raise Refused(f"argument {index}: a block of {count} bytes where "
+                              f"{len(blocks) - taken} remain")
+            args[index] = Block(blocks[taken:taken + count])
+            taken += count
+    if taken != len(blocks):
+        raise Refused(f"{len(blocks) - taken} bytes of the binary request belong to no block")
 
 
 def local_address(request):
@@ -808,9 +858,9 @@ async def websocket(request):
     try:
         async for message in ws:
             if message.type == WSMsgType.TEXT:
-                page_message(app["bridge"], page, message.data)
+                page_message(app["bridge"], page, message.data, None)
             elif message.type == WSMsgType.BINARY:
-                page.text({"id": None, "error": "requests are JSON text messages"})
+                page_binary_message(app["bridge"], page, message.data)
     finally:
         app["pages"].discard(page)
         app["bridge"].forget(page)
