@@ -50,6 +50,7 @@ MAX_BLOCK_BYTES = 16 << 20        # the byte blocks of one binary request, toget
 MAX_MESSAGE_BYTES = 32 << 20      # aiohttp's own limit: beyond it the connection closes (1009)
 MAX_NESTING = 32                  # levels of arrays and objects in a request's arguments
 MAX_IN_FLIGHT = 64                # requests of one page not yet answered
+ATTACH_TEXT_CHARS = 4096          # texts this long go to kv_host as bytes, not JSON
 PIPELINE_DEPTH = 32               # requests written to kv_host ahead of their answers
 MAX_PAGE_QUEUE_BYTES = 32 << 20   # texts and frames waiting to go to one page
 MAX_PAGES = 16                    # connected pages at once
@@ -331,7 +332,7 @@ class Bridge:
                     continue
             try:
                 process = await asyncio.create_subprocess_exec(
-                    *self.command, "--frame-bytes", "--plain-args",
+                    *self.command, "--frame-bytes", "--plain-args", "--framed",
                     stdin=asyncio.subprocess.PIPE, stdout=write_end)
             finally:
                 os.close(write_end)
@@ -364,11 +365,37 @@ class Bridge:
         self.reader = loop.create_task(self._read(process, stdout))  # held: tasks are weak
 
     def _write(self, line):
-        text = json.dumps(line)
+        """One record to kv_host (--framed): the console line, then the bytes of its blocks and
+        long texts, which the line names as {"$bytes":N} and {"$text":N} in their places."""
+        attached = []
+        if "call" in line:
+            args = []
+            for arg in line["args"]:
+                if isinstance(arg, Block):
+                    attached.append(arg)
+                    arg = {"$bytes": len(arg)}
+                elif isinstance(arg, str) and len(arg) >= ATTACH_TEXT_CHARS:
+                    try:
+                        encoded = arg.encode("utf-8")
+                    except UnicodeEncodeError:  # a lone surrogate: JSON carries it
+                        encoded = None
+                    if encoded is not None:
+                        attached.append(encoded)
+                        arg = {"$text": len(encoded)}
+                args.append(arg)
+            line = {**line, "args": args}
+        elif "args" in line:  # the simulated engine reads its blocks as base64
+            line = {**line, "args": [{"$bytes": base64.b64encode(arg).decode()}
+                                     if isinstance(arg, Block) else arg for arg in line["args"]]}
+        text = json.dumps(line).encode()
         if self.trace is not None:
-            self.trace.write(text + "\n")
+            self.trace.write(text.decode() + "\n")
             self.trace.flush()
-        self.process.stdin.write((text + "\n").encode())
+        size = sum(len(part) for part in attached)
+        stdin = self.process.stdin
+        stdin.write(struct.pack("<II", len(text), size) + text)
+        for part in attached:
+            stdin.write(part)
 
     async def _read(self, process, stdout):
         # Whatever goes wrong here, kv_host is ended and supervise starts it again: a reader
@@ -646,15 +673,14 @@ def byte_block(value, what):
     """A page's byte block {"$bytes":"<base64>"} (or the bytes of a binary request), encoded
     again: its count is its length."""
     if isinstance(value, Block):
-        return {"$bytes": base64.b64encode(value).decode()}
+        return value
     if not (isinstance(value, dict) and list(value) == ["$bytes"]
             and isinstance(value["$bytes"], str)):
         raise Refused(f"{what} must be a byte block {{\"$bytes\":\"<base64>\"}} and nothing else")
     try:
-        data = base64.b64decode(value["$bytes"], validate=True)
+        return Block(base64.b64decode(value["$bytes"], validate=True))
     except (binascii.Error, ValueError):
         raise Refused(f"{what}: the byte block is not base64") from None
-    return {"$bytes": base64.b64encode(data).decode()}
 
 
 # Byte blocks a page may pass: the command and the argument's position.
