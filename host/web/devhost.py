@@ -56,6 +56,7 @@ MAX_PAGE_QUEUE_BYTES = 32 << 20   # texts and frames waiting to go to one page
 MAX_PAGES = 16                    # connected pages at once
 MAX_LINE_BYTES = 16 << 20         # one line of kv_host's output (frames' bytes are not lines)
 MAX_FRAME_BYTES = 64 << 20        # the bytes after one frame line
+PASS_THROUGH_BYTES = 64 << 10     # event lines this long go to the pages unparsed
 SEND_STALL_SECONDS = 20           # a page that takes nothing for this long is dropped
 CLOSE_SECONDS = 15                # a closing handshake (or a dropped page's last data) taking longer is cut
 HTTP_IDLE_SECONDS = 10            # a plain HTTP connection without a request in progress
@@ -409,6 +410,16 @@ class Bridge:
                     continue
                 if not raw:
                     break
+                if len(raw) >= PASS_THROUGH_BYTES and raw.startswith(b'{"event":"') \
+                        and b'"bytesFollow"' not in raw[-48:]:
+                    # A large event (a long chat text, a big room): kv_host's own JSON goes to
+                    # the pages as it is; parsing and writing it again cost more than the rest
+                    # of its way. An event is never an answer, so nothing here needs its members.
+                    try:
+                        self.broadcast_text(raw.decode("utf-8").rstrip("\r\n"))
+                        continue
+                    except UnicodeDecodeError:
+                        pass  # read below, and reported as what it is
                 try:
                     line = json.loads(raw)
                 except RecursionError:
@@ -510,7 +521,9 @@ class Bridge:
             self.in_flight.popleft().fail(why)
 
     def broadcast(self, message):
-        text = json.dumps(message)
+        self.broadcast_text(json.dumps(message))
+
+    def broadcast_text(self, text):
         for page in list(self.pages):
             page.text(text)
 
