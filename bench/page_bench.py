@@ -35,9 +35,10 @@ FIGURES = [
     ("10,000 pageTo at once, to the last answer", "ms", 1000, True),
     ("1 MiB chat text, answer and echo", "ms", 10, True),
     ("4 MiB setStorageData block, answer", "ms", 20, True),
-    ("640 x 360 frames drawn", "fps", 60, False),
-    ("1280 x 720 frames drawn", "fps", 60, False),
-    ("1920 x 1080 frames drawn", "fps", 60, False),
+    # target: 97 % of the display's rate, measured beside (about 60 in headless Chromium)
+    ("640 x 360 frames drawn", "fps", None, False),
+    ("1280 x 720 frames drawn", "fps", None, False),
+    ("1920 x 1080 frames drawn", "fps", None, False),
 ]
 
 CALLS = r"""
@@ -137,7 +138,9 @@ import('/page/js/bridge.js').then(async ({simulate}) => {
   await simulate('OnGetVideoData', 2, width, height, 0, 0, 0);
   await new Promise((r) => setTimeout(r, 300));
   const drawn0 = drawn(), start = performance.now();
-  let frames = 0;
+  let frames = 0, ticks = 0, ticking = true;
+  const tick = () => { ticks++; if (ticking) requestAnimationFrame(tick); };
+  requestAnimationFrame(tick);
   const worker = async () => {
     while (performance.now() - start < seconds * 1000) {
       await simulate('OnGetVideoData', 2, width, height, 0, frames % 256, 0);
@@ -146,8 +149,9 @@ import('/page/js/bridge.js').then(async ({simulate}) => {
   };
   await Promise.all([worker(), worker()]);
   const elapsed = (performance.now() - start) / 1000;
-  await new Promise((r) => setTimeout(r, 200));
-  done({raised: frames / elapsed, drawn: (drawn() - drawn0) / elapsed});
+  ticking = false;
+  const drawnNow = drawn();
+  done({raised: frames / elapsed, drawn: (drawnNow - drawn0) / elapsed, display: ticks / elapsed});
 }, (error) => done({error: String(error)}));
 """
 
@@ -211,6 +215,7 @@ def one_round(driver, command, quick):
                 continue
             figures[f"{width} x {height} frames drawn"] = result["drawn"]
             figures[f"{width} x {height} frames raised"] = result["raised"]
+            figures[f"{width} x {height} display"] = result["display"]
     finally:
         stop_host(host)
     return figures
@@ -264,6 +269,10 @@ def main(argv):
                 missed += 1
                 continue
             median = statistics.median(values)
+            if unit == "fps":  # the display's rate in the same runs (requestAnimationFrame)
+                display = [f[label.replace("frames drawn", "display")] for f in rounds
+                           if label in f]
+                target = round(statistics.median(display) * 0.97, 1)
             ok = median <= target if lower else median >= target
             missed += not ok
             sign = "<=" if lower else ">="
