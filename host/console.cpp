@@ -126,7 +126,8 @@ cJSON* NestedItem(const cJSON* arg, std::string& error) {
 }
 
 cJSON* AttachedText(const cJSON* arg, Attached& attached) {
-  const size_t size = static_cast<size_t>(cJSON_GetObjectItemCaseSensitive(arg, "$text")->valuedouble);
+  const size_t size =
+      static_cast<size_t>(cJSON_GetObjectItemCaseSensitive(arg, "$text")->valuedouble);
   const char* bytes = attached.Take(size);
   return cJSON_CreateString(std::string(bytes, size).c_str());
 }
@@ -302,7 +303,8 @@ void Console::RunFramed(std::FILE* input) {
     // A record this large is no record of ours: the input cannot be followed any further.
     if (textSize > kMaxRecordPart || byteSize > kMaxRecordPart) {
       return out_.Error("--framed: a record of " + std::to_string(textSize) + " + " +
-                        std::to_string(byteSize) + " bytes is over 256 MiB; input ignored from here");
+                        std::to_string(byteSize) +
+                        " bytes is over 256 MiB; input ignored from here");
     }
     text.resize(textSize);
     bytes.resize(byteSize);
@@ -401,10 +403,10 @@ void Console::Command(const cJSON* request) {
   }
   cJSON_ArrayForEach(arg, args) {
     std::string error;
-    cJSON* item = IsByteBlock(arg)                     ? ByteBlockItem(arg, attached_, error)
-                  : IsNesting(arg)                     ? NestedItem(arg, error)
+    cJSON* item = IsByteBlock(arg)                ? ByteBlockItem(arg, attached_, error)
+                  : IsNesting(arg)                ? NestedItem(arg, error)
                   : framed && IsAttachedText(arg) ? AttachedText(arg, *attached_)
-                                                       : cJSON_Duplicate(arg, 1);
+                                                  : cJSON_Duplicate(arg, 1);
     if (item == nullptr) {
       for (auto& block : blocks) block.first->valuestring = nullptr;  // not handed over yet
       for (auto& block : blocks) corvel::LargeMemoryRelease(block.second);
