@@ -3,8 +3,10 @@
 
 usage: devhost.py [--port N] [--data DIR] [--label TEXT] [--trace FILE] -- KV_HOST_COMMAND...
 
-kv_host runs as a child process (with --frame-bytes --plain-args) and speaks JSON lines; the page
-speaks JSON text messages and receives video frames as binary messages. Started by scripts/serve,
+kv_host runs as a child process (with --frame-bytes --plain-args --framed): it reads records (a
+console line, then the bytes of its blocks and long texts) and writes JSON lines, each frame's
+bytes after its line. The page speaks JSON text messages, binary messages for requests with byte
+blocks, and receives video frames as binary messages. Started by scripts/serve,
 which builds kv_host and makes the sealed Wine prefix; see docs/page-scripts.md.
 
 Safety (docs/page-scripts.md, "Safety"): the bridge can start programs and open folders, so the
