@@ -186,6 +186,25 @@ class Page:
         except Exception:  # noqa: BLE001 - whatever failed, the connection goes
             self.abort()
 
+    async def linger(self):
+        """After the close frame of a drop: takes and throws away what the page still sends until
+        it closes its side (or CLOSE_SECONDS pass). Closing the socket with the page's requests
+        unread would reset the connection, and the reset discards the close frame still waiting
+        in the socket's buffer behind what the page has not read yet (the page saw 1006)."""
+        transport = self.transport
+        if transport is None or transport.is_closing():
+            return
+        original = transport.get_protocol()
+        discard = Discard(original)
+        transport.set_protocol(discard)
+        transport.resume_reading()
+        transport.write_eof()  # once the close frame is out, nothing more is written
+        try:
+            await asyncio.wait_for(asyncio.shield(discard.ended), CLOSE_SECONDS)
+        except asyncio.TimeoutError:
+            self.abort()
+        transport.set_protocol(original)
+
     def abort(self):
         """Cuts the connection, also one that is closing but waits for a peer that reads
         nothing."""
@@ -216,6 +235,29 @@ class Page:
                     await self.ws.send_bytes(blob)
                     self.sent[stream] = self.sent.get(stream, 0) + 1
                 self.sending_since = None
+
+
+class Discard(asyncio.Protocol):
+    """A dropped page's connection while it ends: what arrives is thrown away."""
+
+    def __init__(self, original):
+        self.original = original
+        self.ended = asyncio.get_running_loop().create_future()
+
+    def _end(self):
+        if not self.ended.done():
+            self.ended.set_result(None)
+
+    def data_received(self, data):
+        pass
+
+    def eof_received(self):
+        self._end()
+        return True  # the handler's return closes it
+
+    def connection_lost(self, exc):
+        self._end()
+        self.original.connection_lost(exc)
 
 
 class LostSync(Exception):
@@ -911,6 +953,7 @@ async def websocket(request):
     if page.closer is not None:
         # Dropped: the handler waits for that close, or aiohttp would close with 1000 first.
         await asyncio.wait({page.closer}, timeout=CLOSE_SECONDS + 1)
+        await page.linger()
     return ws
 
 

@@ -460,8 +460,18 @@ async def row_slow_page(host, row):
     slow = await Client(host).open(read=False)
     await slow.send({"call": "live.enterRoom", "args": [ROOM]})
     chat = "s" * (1 << 20)
-    for _ in range(200):  # 200 MB of echoes for every page; the slow one takes 10 messages a second
+    # Up to 200 MB of echoes for every page; the slow one takes 10 messages a second. The reading
+    # page shares this test's one thread with the sender: each send waits for it to take the
+    # echoes (at most 8 behind), or it would be the one falling behind. The echoes stop once
+    # the slow page is dropped (its requests are forgotten).
+    chats = other.chats
+    for sent in range(1, 201):
         await slow.send({"call": "live.sendChatMessage", "args": [42, chat, 0]})
+        deadline = time.monotonic() + 5
+        while other.chats - chats < sent - 8 and time.monotonic() < deadline:
+            await asyncio.sleep(0.01)
+        if other.chats - chats < sent - 8:
+            break
     peak = [before]
 
     async def watch():
