@@ -147,7 +147,7 @@ void Output::Print(cJSON* value) {
   cJSON_free(text);
 }
 
-void Output::PrintWithBytes(cJSON* value, const void* bytes, size_t size) {
+void Output::PrintWithBytes(cJSON* value, const std::vector<ByteSpan>& parts) {
   Json owned(value);
   char* text = cJSON_PrintUnformatted(value);
   if (text == nullptr) return;
@@ -155,7 +155,7 @@ void Output::PrintWithBytes(cJSON* value, const void* bytes, size_t size) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::fputs(text, stream_);
     std::fputc('\n', stream_);
-    std::fwrite(bytes, 1, size, stream_);
+    for (const ByteSpan& part : parts) std::fwrite(part.data, 1, part.size, stream_);
     std::fflush(stream_);
   }
   cJSON_free(text);
@@ -249,12 +249,20 @@ int ScriptRunner::AsyncRunFormatted(const wchar_t* name, const wchar_t* format, 
 }
 
 void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* args) {
-  cJSON* line = EncodeEvent(name, count, args);
   const corvel::GenericItem* bytes = frameBytes_ ? FirstBorrowedBytes(args) : nullptr;
+  // --framed: long texts follow the line raw, neither escaped here nor parsed by the reader (an
+  // event with a frame keeps them in its line).
+  std::vector<ByteSpan> texts;
+  cJSON* line = EncodeEvent(name, count, args, framedTexts_ && bytes == nullptr ? &texts : nullptr);
   if (bytes != nullptr) {
     // The frame is read before the array goes back: the stream's next frame overwrites it.
     cJSON_AddNumberToObject(line, "bytesFollow", bytes->size);
-    out_.PrintWithBytes(line, bytes->data, static_cast<size_t>(bytes->size));
+    out_.PrintWithBytes(line, {{static_cast<const char*>(bytes->data), static_cast<size_t>(bytes->size)}});
+  } else if (!texts.empty()) {
+    size_t size = 0;
+    for (const ByteSpan& text : texts) size += text.size;
+    cJSON_AddNumberToObject(line, "textsFollow", static_cast<double>(size));
+    out_.PrintWithBytes(line, texts);
   } else {
     out_.Print(line);
   }
@@ -269,6 +277,7 @@ Console::Console(const Options& options)
       run_(out_) {
   CaptureDebugOutput(out_);
   run_.SetFrameBytes(options.frameBytes);
+  run_.SetFramedTexts(options.framed);
   if (!options.deferInit) Init();
 }
 

@@ -9,7 +9,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "encode.h"
 #include "kv/kv_client.h"
 
 namespace kv_host {
@@ -20,9 +22,9 @@ class Output {
   Output(std::FILE* stream, bool pretty) : stream_(stream), pretty_(pretty) {}
   // Prints `value` (a JSON object; ownership taken) as one line, or indented with --pretty.
   void Print(cJSON* value);
-  // Prints `value` as one line followed directly by `size` raw bytes (--frame-bytes), so that no
-  // other line comes between them.
-  void PrintWithBytes(cJSON* value, const void* bytes, size_t size);
+  // Prints `value` as one line followed directly by the raw bytes of `parts` (--frame-bytes,
+  // --framed), so that no other line comes between them.
+  void PrintWithBytes(cJSON* value, const std::vector<ByteSpan>& parts);
   // Prints a JSON text produced elsewhere (re-indented with --pretty).
   void PrintText(const std::string& text);
   void Error(const std::string& why);
@@ -60,6 +62,8 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
   explicit ScriptRunner(Output& out) : out_(out) {}
   // --frame-bytes: borrowed bytes follow their event line raw. Set before Init.
   void SetFrameBytes(bool on) { frameBytes_ = on; }
+  // --framed: an event's long texts follow its line raw. Set before Init.
+  void SetFramedTexts(bool on) { framedTexts_ = on; }
   void AsyncRunScript(char* script) override;
   void AsyncRunReserved() override;
   int AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) override;
@@ -68,6 +72,7 @@ class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
  private:
   Output& out_;
   bool frameBytes_ = false;
+  bool framedTexts_ = false;
 };
 
 struct Options {

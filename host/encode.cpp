@@ -188,12 +188,39 @@ cJSON* EncodeItem(const corvel::GenericItem* item) {
   return out;
 }
 
-cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args) {
+namespace {
+
+// The text of a text item whose terminator is its last byte, or {nullptr, 0}.
+ByteSpan WholeText(const corvel::GenericItem* item) {
+  if (item == nullptr || item->type != corvel::kGenericText || item->data == nullptr ||
+      item->size <= 0) {
+    return {nullptr, 0};
+  }
+  const char* text = static_cast<const char*>(item->data);
+  const size_t limit = static_cast<size_t>(item->size);
+  const void* end = std::memchr(text, '\0', limit);
+  if (end != text + limit - 1) return {nullptr, 0};
+  return {text, limit - 1};
+}
+
+}  // namespace
+
+cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args,
+                   std::vector<ByteSpan>* texts) {
   cJSON* out = cJSON_CreateObject();
   cJSON_AddItemToObject(out, "event", name ? cJSON_CreateString(name) : cJSON_CreateNull());
   cJSON* items = cJSON_AddArrayToObject(out, "items");
   const int32_t own = args != nullptr ? args->count : 0;
   for (int32_t i = 0; args != nullptr && args->items != nullptr && i < own; ++i) {
+    const ByteSpan text = texts != nullptr ? WholeText(args->items[i]) : ByteSpan{nullptr, 0};
+    if (text.data != nullptr && text.size >= kAttachTextBytes) {
+      cJSON* item = cJSON_CreateObject();
+      cJSON_AddNumberToObject(item, "type", corvel::kGenericText);
+      cJSON_AddNumberToObject(item, "$text", static_cast<double>(text.size));
+      cJSON_AddItemToArray(items, item);
+      texts->push_back(text);
+      continue;
+    }
     cJSON_AddItemToArray(items, EncodeItem(args->items[i]));
   }
   if (count != own) cJSON_AddNumberToObject(out, "count", count);

@@ -24,8 +24,21 @@ uint32_t Fnv1a(const uint8_t* data, size_t size);
 // A null item becomes JSON null. The caller owns the result.
 cJSON* EncodeItem(const corvel::GenericItem* item);
 
+// Bytes written raw after a line (a frame, an event's long texts).
+struct ByteSpan {
+  const char* data;
+  size_t size;
+};
+
+// Texts this long leave an event's line when `texts` is given (kv_host --framed).
+constexpr size_t kAttachTextBytes = 4096;
+
 // {"event":name,"items":[...]}; "count" is added when `count` disagrees with the array's own.
-cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args);
+// With `texts`, every well-formed text item of kAttachTextBytes or more becomes
+// {"type":13,"$text":N} and its bytes are appended to `texts`, in item order; they stay the
+// array's.
+cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args,
+                   std::vector<ByteSpan>* texts = nullptr);
 
 // The first borrowed-bytes item (a video frame) with data and a size of 0 or more, or null.
 // The item stays the array's.

@@ -136,7 +136,7 @@ class Page:
     def text(self, message):
         if self.dropped or self.ws.closed:
             return
-        text = message if isinstance(message, str) else json.dumps(message)
+        text = message if isinstance(message, (str, bytes)) else json.dumps(message)
         if self.queued() + len(text) > MAX_PAGE_QUEUE_BYTES:
             return self.drop(f"too far behind: more than {MAX_PAGE_QUEUE_BYTES >> 20} MiB waiting")
         self.texts.append(text)
@@ -227,7 +227,10 @@ class Page:
                 if self.texts:
                     text = self.texts.popleft()
                     self.text_bytes -= len(text)
-                    await self.ws.send_str(text)
+                    if isinstance(text, bytes):  # an event with its long texts
+                        await self.ws.send_bytes(text)
+                    else:
+                        await self.ws.send_str(text)
                 else:
                     stream = next(iter(self.frames))
                     blob = self.frames.pop(stream)
@@ -258,6 +261,13 @@ class Discard(asyncio.Protocol):
     def connection_lost(self, exc):
         self._end()
         self.original.connection_lost(exc)
+
+
+def binary_message(line, data):
+    """A binary message to the pages: 4 bytes (little-endian) of header length, the line as JSON,
+    the bytes that followed it."""
+    header = json.dumps(line).encode()
+    return struct.pack("<I", len(header)) + header + data
 
 
 class LostSync(Exception):
@@ -474,13 +484,20 @@ class Bridge:
                     # lost its place; the bytes after it cannot be trusted.
                     self._error_text("kv_host printed: " + raw[:200].decode("utf-8", "replace"))
                     raise LostSync("a line that is not JSON") from None
-                size = line.pop("bytesFollow", None) if isinstance(line, dict) else None
+                # A frame's bytes, or an event's long texts (which keep their place among the
+                # texts), follow the line raw.
+                follows = [key for key in ("bytesFollow", "textsFollow")
+                           if isinstance(line, dict) and key in line]
                 data = None
-                if size is not None:
-                    if (not isinstance(size, int) or isinstance(size, bool)
+                if follows:
+                    size = line.pop(follows[0])
+                    if (len(follows) > 1 or not isinstance(size, int) or isinstance(size, bool)
                             or not 0 <= size < MAX_FRAME_BYTES):
-                        raise LostSync(f"bytesFollow {size!r}")
+                        raise LostSync(f"{follows} {size!r}")
                     data = await stdout.readexactly(size)
+                    if follows[0] == "textsFollow":
+                        self.broadcast_text(binary_message(line, data))
+                        continue
                 self._dispatch(line, data)
         except asyncio.CancelledError:
             raise
@@ -543,8 +560,7 @@ class Bridge:
         if not isinstance(stream, int) or isinstance(stream, bool):
             stream = None
         self.received[stream] = self.received.get(stream, 0) + 1
-        header = json.dumps(line).encode()
-        blob = struct.pack("<I", len(header)) + header + data
+        blob = binary_message(line, data)
         for page in list(self.pages):
             page.frame(stream, blob)
 

@@ -123,9 +123,12 @@ def classroom(driver, shots):
          and "Teacher" in driver.find_element(By.ID, "roster").text
          and "Mia (you)" in driver.find_element(By.ID, "roster").text)
 
-    text = "Hello from the browser"
-    driver.find_element(By.ID, "chat-text").send_keys(text + "\n")
-    wait("our chat message comes back", lambda: text in driver.find_element(By.ID, "chat").text)
+    # Long enough that its echo comes as bytes after the event's line (a binary message).
+    text = "é ☃ \"quoted\" back\\slash " * 250 + "Hello from the browser"
+    driver.execute_script("document.getElementById('chat-text').value = arguments[0]", text)
+    driver.find_element(By.ID, "chat-text").send_keys("\n")
+    wait("our long chat message comes back whole",
+         lambda: text in driver.find_element(By.ID, "chat").text)
 
     board = driver.find_element(By.ID, "board")
     actions = ActionChains(driver).move_to_element_with_offset(board, -200, -40).click_and_hold()

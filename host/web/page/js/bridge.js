@@ -223,14 +223,24 @@ function received(line) {
   }
 }
 
-// A frame: 4 bytes (little-endian) of header length, the event line as JSON, then the bytes,
-// which replace the event's borrowed-bytes item.
+const utf8 = new TextDecoder();
+
+// A frame or an event with long texts: 4 bytes (little-endian) of header length, the event line
+// as JSON, then the bytes. A text item {"$text":N} takes the next N bytes (UTF-8), in item order;
+// the borrowed-bytes item of a frame takes the rest.
 /** @param {ArrayBuffer} buffer */
 function receivedFrame(buffer) {
   const length = new DataView(buffer).getUint32(0, true);
-  const line = JSON.parse(new TextDecoder().decode(new Uint8Array(buffer, 4, length)));
-  const bytes = new Uint8Array(buffer, 4 + length);
-  emit(line.event, (line.items || []).map((item) => item && item.type === 14 ? bytes : itemValue(item)));
+  const line = JSON.parse(utf8.decode(new Uint8Array(buffer, 4, length)));
+  let at = 4 + length;
+  emit(line.event, (line.items || []).map((item) => {
+    if (item && typeof item.$text === 'number') {
+      const text = utf8.decode(new Uint8Array(buffer, at, item.$text));
+      at += item.$text;
+      return textValue(text);
+    }
+    return item && item.type === 14 ? new Uint8Array(buffer, at) : itemValue(item);
+  }));
 }
 
 /** @param {string} why */
