@@ -322,8 +322,11 @@ void Console::Command(const cJSON* request) {
                         message->result ? cJSON_Duplicate(message->result, 1) : cJSON_CreateNull());
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
+  // The room is followed even when the notes are off.
+  const std::vector<std::string> notes =
+      room_notes_.After(request, message->result, message->resultCount);
   if (quiet_) return;
-  for (const std::string& note : CommandNotes(request, message->resultCount)) {
+  for (const std::string& note : notes) {
     cJSON* noted = cJSON_CreateObject();
     cJSON_AddStringToObject(noted, "note", note.c_str());
     out_.Print(noted);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "kv/kv_client.h"
+#include "notes.h"
 
 namespace kv_host {
 
@@ -105,6 +106,7 @@ class Console {
   CoreThread core_;
   ScriptRunner run_;
   bool initialised_ = false;
+  RoomNotes room_notes_;
 };
 
 // The process's memory for {"host":"memory"}: bytes in use on the heap that kv_client allocates
