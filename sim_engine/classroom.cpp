@@ -315,6 +315,13 @@ int RevokeMicrophone(Room& room, const cJSON* args, Events& out) {
   return 0;
 }
 
+// An event that names us as the one who acted.
+int ByUs(const Room& room, Events& out, void (corvel::CorvelCallback::*event)(int32_t)) {
+  const int32_t by = room.self.id;
+  out.push_back([by, event](corvel::CorvelCallback& c) { (c.*event)(by); });
+  return 0;
+}
+
 int SettingMicrophone(Room&, const cJSON* args, Events& out) {
   const int32_t a = AsInt32(Arg(args, 0)), b = AsInt32(Arg(args, 1));
   out.push_back([a, b](corvel::CorvelCallback& c) { c.OnMicrophoneSettingTimer(a, b); });
@@ -323,16 +330,12 @@ int SettingMicrophone(Room&, const cJSON* args, Events& out) {
 
 int OpenMicrophoneQueue(Room& room, const cJSON*, Events& out) {
   room.queueOpen = true;
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnMicrophoneQueueOpened(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnMicrophoneQueueOpened);
 }
 
 int CloseMicrophoneQueue(Room& room, const cJSON*, Events& out) {
   room.queueOpen = false;
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnMicrophoneQueueClosed(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnMicrophoneQueueClosed);
 }
 
 int VideoMic(Room& room, bool open, Events& out) {
@@ -346,9 +349,7 @@ int CloseVideoMic(Room& room, const cJSON*, Events& out) { return VideoMic(room,
 
 int CancelAllMicrophone(Room& room, const cJSON*, Events& out) {
   room.queue.clear();
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnMicrophoneCancelAll(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnMicrophoneCancelAll);
 }
 
 int SendChatMessage(Room& room, const cJSON* args, Events& out) {
@@ -398,9 +399,7 @@ int SyncStroke(Room&, const cJSON* args, Events& out) {
 }
 
 int EraseStroke(Room& room, const cJSON*, Events& out) {
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnEraseStroke(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnEraseStroke);
 }
 
 int StartClass(Room& room, const cJSON*, Events& out) {
@@ -416,15 +415,11 @@ int EndClass(Room&, const cJSON*, Events& out) {
 }
 
 int AssistantOnBoard(Room& room, const cJSON*, Events& out) {
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnAssistantOnBoard(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnAssistantOnBoard);
 }
 
 int AssistantOffBoard(Room& room, const cJSON*, Events& out) {
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnAssistantOffBoard(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnAssistantOffBoard);
 }
 
 int BanUser(Room& room, const cJSON* args, Events& out) {
@@ -447,16 +442,12 @@ int UnBanUser(Room& room, const cJSON* args, Events& out) {
 
 int BanAllUser(Room& room, const cJSON*, Events& out) {
   room.banAll = true;
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnAllUserBanned(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnAllUserBanned);
 }
 
 int UnBanAllUser(Room& room, const cJSON*, Events& out) {
   room.banAll = false;
-  const int32_t by = room.self.id;
-  out.push_back([by](corvel::CorvelCallback& c) { c.OnAllUserUnBanned(by); });
-  return 0;
+  return ByUs(room, out, &corvel::CorvelCallback::OnAllUserUnBanned);
 }
 
 int CancelTopMessage(Room&, const cJSON*, Events& out) {

@@ -67,6 +67,16 @@ def start_host(command, extra=()):
     return host, match.group(1), (match.group(2), int(match.group(3))), match.group(4)
 
 
+def stop_host(host, folder):
+    """Ends the host and removes the folder it was given."""
+    host.terminate()
+    try:
+        host.wait(30)
+    except subprocess.TimeoutExpired:
+        host.kill()
+    subprocess.run(["rm", "-rf", folder], check=False)
+
+
 def handshake(address, origin, token):
     """The status of a WebSocket opening handshake (101 accepted, 403 refused)."""
     connection = http.client.HTTPConnection(*address, timeout=10)
@@ -294,12 +304,7 @@ def own_page(driver, command):
             entry["level"] == "WARNING" and "sendChatMesage" in entry["message"]
             and "sendChatMessage" in entry["message"] for entry in driver.get_log("browser")))
     finally:
-        host.terminate()
-        try:
-            host.wait(30)
-        except subprocess.TimeoutExpired:
-            host.kill()
-        subprocess.run(["rm", "-rf", folder], check=False)
+        stop_host(host, folder)
 
 
 def main(argv):
@@ -357,12 +362,7 @@ def main(argv):
                 print(f"measured: {width} x {height}: "
                       f"{measure_host(address, token, width, height):.1f} frames/s through the host "
                       "to a WebSocket client (no browser)", flush=True)
-        host.terminate()
-        try:
-            host.wait(30)
-        except subprocess.TimeoutExpired:
-            host.kill()
-        subprocess.run(["rm", "-rf", profile], check=False)
+        stop_host(host, profile)
     print(f"{len(failures)} failed, {time.monotonic() - started:.1f} s")
     return 1 if failures else 0
 
