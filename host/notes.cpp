@@ -404,12 +404,14 @@ const struct {
   const char* command;
   const char* why;
 } kRefusals[] = {
-    {"live.applyMicrophone", "the microphone queue is closed (onMicrophoneQueueOpened opens it), "
-                             "or your hand is already up or you are speaking"},
+    {"live.applyMicrophone",
+     "the microphone queue is closed (onMicrophoneQueueOpened opens it), "
+     "or your hand is already up or you are speaking"},
     {"live.approveMicrophone", "that user has no hand up"},
     {"live.revokeMicrophone", "that user has no hand up and is not speaking"},
-    {"live.myAnswer", "no open question has that questionId (OnAddQuestion brings one), or you "
-                      "answered it already"},
+    {"live.myAnswer",
+     "no open question has that questionId (OnAddQuestion brings one), or you "
+     "answered it already"},
     {"live.endQuestion", "no open question has that id"},
     {"live.removeQuestion", "no question has that id"},
     {"live.setNickname", "the name is empty"},
@@ -422,8 +424,7 @@ const struct {
 
 }  // namespace
 
-std::vector<std::string> RoomNotes::After(const cJSON* line, const cJSON* result,
-                                          int resultCount) {
+std::vector<std::string> RoomNotes::After(const cJSON* line, const cJSON* result, int resultCount) {
   std::vector<std::string> notes = CommandNotes(line, resultCount);
   const cJSON* call = cJSON_GetObjectItemCaseSensitive(line, "call");
   const std::string name = cJSON_IsString(call) ? call->valuestring : "";
@@ -444,7 +445,8 @@ std::vector<std::string> RoomNotes::After(const cJSON* line, const cJSON* result
   }
   if (resultCount == 0) return notes;  // not handled at all: CommandNotes said why
   if (!inRoom_) {
-    notes.push_back(name + " was sent before a room was entered (live.enterRoom answering 0): a "
+    notes.push_back(name +
+                    " was sent before a room was entered (live.enterRoom answering 0): a "
                     "class refuses it, and nothing it would bring comes");
     return notes;
   }

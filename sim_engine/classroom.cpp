@@ -253,8 +253,8 @@ int EnterRoom(Room& room, const cJSON* args, Events& out) {
   const int32_t userId = AsInt32(Member(config, "userId"));
   room = Room();  // a room entered again starts afresh
   room.roomId = AsInt32(Member(config, "roomId"));
-  room.self = User(userId, AsInt32(Member(config, "userType"), 2),
-                   "Me (" + std::to_string(userId) + ")");
+  room.self =
+      User(userId, AsInt32(Member(config, "userType"), 2), "Me (" + std::to_string(userId) + ")");
   room.startTime = NowMs();
   room.users = {User(9001, 1, "Teacher"), User(9101, 2, "Student A"), User(9102, 2, "Student B"),
                 User(9103, 2, "Student C"), room.self};
