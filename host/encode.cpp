@@ -1,5 +1,6 @@
 #include "encode.h"
 
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -63,21 +64,30 @@ std::string WideToUtf8(const wchar_t* text) {
 }
 
 bool Base64Decode(const std::string& text, std::vector<uint8_t>& out) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  // Sextet of each byte; 64 marks whitespace (skipped), 65 padding, 255 anything else.
+  static const auto kSextets = [] {
+    std::array<uint8_t, 256> table{};
+    table.fill(255);
+    const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (uint8_t i = 0; i < 64; ++i) table[static_cast<uint8_t>(alphabet[i])] = i;
+    for (const char c : {' ', '\n', '\r', '\t'}) table[static_cast<uint8_t>(c)] = 64;
+    table['='] = 65;
+    return table;
+  }();
   out.clear();
+  out.reserve(text.size() / 4 * 3 + 3);
   uint32_t word = 0;
   int bits = 0;
   bool padding = false;
   for (const char c : text) {
-    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-    if (c == '=') {
+    const uint8_t sextet = kSextets[static_cast<uint8_t>(c)];
+    if (sextet == 64) continue;
+    if (sextet == 65) {
       padding = true;
       continue;
     }
-    const char* found = c != '\0' ? std::strchr(kAlphabet, c) : nullptr;
-    if (found == nullptr || padding) return false;
-    word = (word << 6) | static_cast<uint32_t>(found - kAlphabet);
+    if (sextet == 255 || padding) return false;
+    word = (word << 6) | sextet;
     bits += 6;
     if (bits >= 8) {
       bits -= 8;
