@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "failing_allocator.h"
-#include "offline_play/fake_offline_engine.h"
-#include "offline_play/recording_run.h"
+#include "fake_offline_engine.h"
+#include "recording_run.h"
 #include "os.h"
 
 namespace {
