@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core_thread.h"
 #include "kv/kv_client.h"
 #include "script_host.h"
 
@@ -43,7 +44,7 @@ class Console {
   Output out_;
   bool quiet_;
   bool plainArgs_;
-  CoreThread core_;
+  kv_common::CoreThread core_;
   ScriptRunner run_;
   bool initialised_ = false;
 };

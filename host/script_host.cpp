@@ -61,48 +61,6 @@ void Output::Error(const std::string& why) {
   Print(line);
 }
 
-CoreThread::CoreThread() : thread_([this] { Loop(); }) {}
-
-CoreThread::~CoreThread() { Stop(); }
-
-void CoreThread::Stop() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    wake_.notify_one();
-  }
-  thread_.join();
-}
-
-void CoreThread::Dispatch(corvel::IDispatchHanler* handler) {
-  if (handler == nullptr) return;  // kv_client could not allocate the item
-  std::lock_guard<std::mutex> lock(mutex_);
-  queue_.push_back(handler);
-  wake_.notify_one();
-}
-
-void CoreThread::WaitIdle() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [this] { return queue_.empty() && !running_; });
-}
-
-void CoreThread::Loop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (queue_.empty()) return;
-    corvel::IDispatchHanler* handler = queue_.front();
-    queue_.pop_front();
-    running_ = true;
-    lock.unlock();
-    handler->Run();  // drops kv_client's reference; the handler deletes itself
-    lock.lock();
-    running_ = false;
-    if (queue_.empty()) idle_.notify_all();
-  }
-}
-
 void ScriptRunner::AsyncRunScript(char* script) {
   cJSON* line = cJSON_CreateObject();
   if (script == nullptr) {

@@ -1,14 +1,11 @@
-// The console host's side of the script host's interface: the output stream, the core thread
-// (ICoreDispatcher) and the runner of posted scripts and events (JavaScriptAsyncRunBase).
+// The console host's side of the script host's interface: the output stream and the runner of
+// posted scripts and events (JavaScriptAsyncRunBase). The core thread is common/core_thread.h.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "kv/kv_client.h"
 
@@ -31,26 +28,6 @@ class Output {
   std::recursive_mutex mutex_;  // a debug line can arrive on a thread that is printing
   std::FILE* stream_;
   bool pretty_;
-};
-
-// The core thread: runs dispatched work items one at a time, in order.
-class CoreThread : public corvel::ICoreDispatcher {
- public:
-  CoreThread();
-  ~CoreThread();
-  // Runs what is queued, then ends the thread; later work items are not run. Idempotent.
-  void Stop();
-  void Dispatch(corvel::IDispatchHanler* handler) override;
-  // Returns once every item dispatched so far has run.
-  void WaitIdle();
-
- private:
-  void Loop();
-  std::mutex mutex_;
-  std::condition_variable wake_, idle_;
-  std::deque<corvel::IDispatchHanler*> queue_;
-  bool running_ = false, stopping_ = false;
-  std::thread thread_;
 };
 
 // What kv_client posts to the scripts becomes one output line each; every array and script
