@@ -10,8 +10,9 @@
 
 #include "failing_allocator.h"
 #include "fake_offline_engine.h"
-#include "recording_run.h"
 #include "os.h"
+#include "recording_run.h"
+#include "refused_shell_calls.h"
 
 namespace {
 
