@@ -14,8 +14,8 @@
 #include <cwchar>
 #include <string>
 
-#include "removal_win.h"
-#include "unique_handle.h"
+#include "os_win/folder_removal.h"
+#include "os_win/unique_handle.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "text_codecs.h"
 
-#include <cstring>
+#include <array>
 #include <cwchar>
 
 namespace kv_common {
@@ -71,19 +71,29 @@ std::string Base64Encode(const uint8_t* data, size_t size) {
 }
 
 bool Base64Decode(const std::string& text, std::vector<uint8_t>& out) {
+  // Sextet of each byte; 64 marks whitespace (skipped), 65 padding, 255 anything else.
+  static const auto kSextets = [] {
+    std::array<uint8_t, 256> table{};
+    table.fill(255);
+    for (uint8_t i = 0; i < 64; ++i) table[static_cast<uint8_t>(kAlphabet[i])] = i;
+    for (const char c : {' ', '\n', '\r', '\t'}) table[static_cast<uint8_t>(c)] = 64;
+    table['='] = 65;
+    return table;
+  }();
   out.clear();
+  out.reserve(text.size() / 4 * 3 + 3);
   uint32_t word = 0;
   int bits = 0;
   bool padding = false;
   for (const char c : text) {
-    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-    if (c == '=') {
+    const uint8_t sextet = kSextets[static_cast<uint8_t>(c)];
+    if (sextet == 64) continue;
+    if (sextet == 65) {
       padding = true;
       continue;
     }
-    const char* found = c != '\0' ? std::strchr(kAlphabet, c) : nullptr;
-    if (found == nullptr || padding) return false;
-    word = (word << 6) | static_cast<uint32_t>(found - kAlphabet);
+    if (sextet == 255 || padding) return false;
+    word = (word << 6) | sextet;
     bits += 6;
     if (bits >= 8) {
       bits -= 8;

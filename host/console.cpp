@@ -16,6 +16,14 @@ namespace kv_host {
 
 namespace {
 
+inline int GetcUnlocked(std::FILE* stream) {
+#if defined(_WIN32)
+  return _getc_nolock(stream);
+#else
+  return getc_unlocked(stream);
+#endif
+}
+
 struct JsonDeleter {
   void operator()(cJSON* item) const { cJSON_Delete(item); }
 };
@@ -27,8 +35,17 @@ std::string TextOf(const cJSON* item) {
 
 // The byte-block item of "setStorageData": the string pointer holds a LargeMemoryMalloc block,
 // the number the byte count. {"$bytes":null} gives no block; "count" overrides the count.
-cJSON* ByteBlockItem(const cJSON* arg, std::string& error) {
+cJSON* ByteBlockItem(const cJSON* arg, Attached* attached, std::string& error) {
   const cJSON* bytes = cJSON_GetObjectItemCaseSensitive(arg, "$bytes");
+  if (attached != nullptr && cJSON_IsNumber(bytes)) {
+    // --framed: the next N bytes of the record, copied once into the block.
+    const size_t size = static_cast<size_t>(bytes->valuedouble);
+    cJSON* item = cJSON_CreateNumber(static_cast<double>(size));
+    char* block = corvel::LargeMemoryMalloc(static_cast<int>(size));
+    if (size > 0) std::memcpy(block, attached->Take(size), size);
+    item->valuestring = block;
+    return item;
+  }
   std::vector<uint8_t> data;
   if (!cJSON_IsNull(bytes) && !Base64Decode(TextOf(bytes), data)) {
     error = "$bytes must be base64 text or null";
@@ -49,10 +66,32 @@ bool IsByteBlock(const cJSON* arg) {
   return cJSON_IsObject(arg) && cJSON_GetObjectItemCaseSensitive(arg, "$bytes") != nullptr;
 }
 
-// With --plain-args only {"$bytes":"<base64>"} itself: a block whose count is its length.
-bool IsPlainByteBlock(const cJSON* arg) {
+// With --plain-args only {"$bytes":"<base64>"} itself (with --framed also {"$bytes":N}): a block
+// whose count is its length.
+bool IsPlainByteBlock(const cJSON* arg, bool framed) {
   const cJSON* bytes = cJSON_GetObjectItemCaseSensitive(arg, "$bytes");
-  return cJSON_IsString(bytes) && arg->child == bytes && bytes->next == nullptr;
+  return (cJSON_IsString(bytes) || (framed && cJSON_IsNumber(bytes))) && arg->child == bytes &&
+         bytes->next == nullptr;
+}
+
+// --framed: {"$text":N} alone is a text argument of the record's next N bytes.
+bool IsAttachedText(const cJSON* arg) {
+  const cJSON* text = cJSON_GetObjectItemCaseSensitive(arg, "$text");
+  return cJSON_IsNumber(text) && arg->child == text && text->next == nullptr;
+}
+
+// The bytes of a record's {"$bytes":N} and {"$text":N} arguments, in order; 0 when an argument
+// is not one of them, -1 when its N is not a whole number from 0 up.
+double AttachedCount(const cJSON* arg) {
+  const cJSON* count = nullptr;
+  if (IsByteBlock(arg)) {
+    count = cJSON_GetObjectItemCaseSensitive(arg, "$bytes");
+  } else if (IsAttachedText(arg)) {
+    count = cJSON_GetObjectItemCaseSensitive(arg, "$text");
+  }
+  if (!cJSON_IsNumber(count)) return 0;
+  const double n = count->valuedouble;
+  return n >= 0 && n <= 4294967295.0 && n == static_cast<double>(static_cast<int64_t>(n)) ? n : -1;
 }
 
 // Deeper than any parser builds (cJSON stops at 1000 levels): {"$nest":N} is an array holding an
@@ -86,12 +125,20 @@ cJSON* NestedItem(const cJSON* arg, std::string& error) {
   return root;
 }
 
+cJSON* AttachedText(const cJSON* arg, Attached& attached) {
+  const size_t size =
+      static_cast<size_t>(cJSON_GetObjectItemCaseSensitive(arg, "$text")->valuedouble);
+  const char* bytes = attached.Take(size);
+  return cJSON_CreateString(std::string(bytes, size).c_str());
+}
+
 }  // namespace
 
 Console::Console(const Options& options)
     : out_(stdout, options.pretty),
       quiet_(options.quiet),
       plainArgs_(options.plainArgs),
+      framed_(options.framed),
       run_(out_) {
   CaptureDebugOutput(out_);
   run_.SetFrameBytes(options.frameBytes);
@@ -106,9 +153,54 @@ void Console::Init() {
   if (code != 0) out_.Error("Init returned " + std::to_string(code));
 }
 
+namespace {
+
+uint32_t LittleEndian32(const unsigned char* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+constexpr uint32_t kMaxRecordPart = 256u << 20;
+
+}  // namespace
+
+void Console::RunFramed(std::FILE* input) {
+  std::string text;
+  std::vector<char> bytes;
+  for (;;) {
+    unsigned char header[8];
+    const size_t got = std::fread(header, 1, sizeof header, input);
+    if (got == 0) return;
+    if (got != sizeof header) return out_.Error("--framed: the input ends inside a record header");
+    const uint32_t textSize = LittleEndian32(header), byteSize = LittleEndian32(header + 4);
+    // A record this large is no record of ours: the input cannot be followed any further.
+    if (textSize > kMaxRecordPart || byteSize > kMaxRecordPart) {
+      return out_.Error("--framed: a record of " + std::to_string(textSize) + " + " +
+                        std::to_string(byteSize) +
+                        " bytes is over 256 MiB; input ignored from here");
+    }
+    text.resize(textSize);
+    bytes.resize(byteSize);
+    if (std::fread(&text[0], 1, textSize, input) != textSize ||
+        std::fread(bytes.data(), 1, byteSize, input) != byteSize) {
+      return out_.Error("--framed: the input ends inside a record");
+    }
+    Attached attached{bytes.data(), byteSize, 0};
+    attached_ = &attached;
+    Line(text);
+    attached_ = nullptr;
+  }
+}
+
 int Console::Run(std::FILE* input) {
+  if (framed_) {
+    RunFramed(input);
+    return Finish();
+  }
   std::string line;
-  for (int c = std::fgetc(input);; c = std::fgetc(input)) {
+  // This thread is the input's only reader, so characters are taken without the stream's lock;
+  // with it, a line of megabytes took tens of milliseconds.
+  for (int c = GetcUnlocked(input);; c = GetcUnlocked(input)) {
     if (c == EOF || c == '\n') {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       Line(line);
@@ -118,6 +210,10 @@ int Console::Run(std::FILE* input) {
       line += static_cast<char>(c);
     }
   }
+  return Finish();
+}
+
+int Console::Finish() {
   core_.WaitIdle();
   // Engine threads end before the process does, so no event reaches a half-destroyed host; the
   // core thread ends too, so the process exits with no thread of ours still running (Wine's
@@ -135,6 +231,9 @@ void Console::Line(const std::string& line) {
   const std::string error = ParseLine(line, parsed, kind);
   if (!error.empty()) return out_.Error(error);
   Json request(parsed);
+  if (attached_ != nullptr && attached_->size > 0 && kind != LineKind::kCall) {
+    return out_.Error("--framed: only a command's record carries bytes");
+  }
   switch (kind) {
     case LineKind::kCall:
       return Command(request.get());
@@ -156,18 +255,31 @@ void Console::Command(const cJSON* request) {
   }
   const cJSON* arg = nullptr;
   std::vector<std::pair<cJSON*, char*>> blocks;  // byte-block items and the block each carries
+  const bool framed = attached_ != nullptr;
+  double wanted = 0;
   cJSON_ArrayForEach(arg, args) {
-    if (plainArgs_ && ((IsByteBlock(arg) && !IsPlainByteBlock(arg)) || IsNesting(arg))) {
+    if (plainArgs_ && ((IsByteBlock(arg) && !IsPlainByteBlock(arg, framed)) || IsNesting(arg))) {
       return out_.Error(
           "--plain-args: an argument is plain JSON or a byte block {\"$bytes\":\"<base64>\"} "
           "alone; the console's test forms ($nest, a null block, \"count\") are off");
     }
+    if (framed) {
+      const double count = AttachedCount(arg);
+      if (count < 0) return out_.Error("--framed: $bytes and $text take a count of bytes");
+      wanted += count;
+    }
+  }
+  // The record's bytes are all an argument's, or the command does not run.
+  if (framed && wanted != static_cast<double>(attached_->size)) {
+    return out_.Error("--framed: the arguments take " + std::to_string(wanted) +
+                      " bytes; the record has " + std::to_string(attached_->size));
   }
   cJSON_ArrayForEach(arg, args) {
     std::string error;
-    cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, error)
-                  : IsNesting(arg) ? NestedItem(arg, error)
-                                   : cJSON_Duplicate(arg, 1);
+    cJSON* item = IsByteBlock(arg)                ? ByteBlockItem(arg, attached_, error)
+                  : IsNesting(arg)                ? NestedItem(arg, error)
+                  : framed && IsAttachedText(arg) ? AttachedText(arg, *attached_)
+                                                  : cJSON_Duplicate(arg, 1);
     if (item == nullptr) {
       for (auto& block : blocks) block.first->valuestring = nullptr;  // not handed over yet
       for (auto& block : blocks) corvel::LargeMemoryRelease(block.second);

@@ -25,6 +25,24 @@ struct Options {
   // own test forms ({"$nest":N}, {"$bytes":null}, a "count" beside "$bytes") are refused. The
   // development host runs kv_host this way for pages (docs/page-scripts.md).
   bool plainArgs = false;
+
+  // --framed: input is records (4 bytes of text length and 4 of byte count, little-endian, the
+  // console line, the bytes) whose {"$bytes":N} and {"$text":N} arguments take the record's bytes
+  // in order, so that blocks and long texts are never base64 or JSON (docs/console.md).
+  bool framed = false;
+};
+
+// The bytes of the --framed record being run, handed out in argument order.
+struct Attached {
+  const char* data;
+  size_t size;
+  size_t used;
+  // The next `count` bytes; the caller has checked that the record holds them.
+  const char* Take(size_t count) {
+    const char* at = data + used;
+    used += count;
+    return at;
+  }
 };
 
 class Console {
@@ -40,10 +58,14 @@ class Console {
   void Host(const cJSON* request);
   void Sim(const std::string& line);
   void Init();
+  void RunFramed(std::FILE* input);
+  int Finish();
 
   Output out_;
   bool quiet_;
   bool plainArgs_;
+  bool framed_;
+  Attached* attached_ = nullptr;  // the bytes of the --framed record being run
   kv_common::CoreThread core_;
   ScriptRunner run_;
   bool initialised_ = false;

@@ -1,5 +1,6 @@
 #include "encode.h"
 
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>

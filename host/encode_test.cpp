@@ -82,6 +82,12 @@ TEST(EncodeTest, WideTextsAndBase64) {
   EXPECT_TRUE(Base64Decode("aGk=", out));
   EXPECT_EQ(std::string(out.begin(), out.end()), "hi");
   EXPECT_FALSE(Base64Decode("a-b", out));
+  // Whitespace is skipped; a NUL, a character past ASCII or data after padding refuses.
+  EXPECT_TRUE(Base64Decode(" aG\r\nk= ", out));
+  EXPECT_EQ(std::string(out.begin(), out.end()), "hi");
+  EXPECT_FALSE(Base64Decode(std::string("aG\0k", 4), out));
+  EXPECT_FALSE(Base64Decode("aGk\xc3\xa9", out));
+  EXPECT_FALSE(Base64Decode("aG==aGk=", out));
 }
 
 }  // namespace

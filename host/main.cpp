@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--frame-bytes") {
       options.frameBytes = true;
+    } else if (arg == "--framed") {
+      options.framed = true;
     } else if (arg == "--plain-args") {
       options.plainArgs = true;
     } else if (arg == "--pretty") {

@@ -1,17 +1,20 @@
 #include "uninstall_context.h"
 
-#include <windows.h>
-
-#include <objbase.h>
-#include <shlobj.h>
-#include <shlwapi.h>
-
 #include <string>
 
-#include "removal_win.h"
-#include "rules.h"
-#include "self_delete_script.h"
-#include "unique_handle.h"
+#include "core/copy_name.h"
+#include "core/os_version.h"
+#include "core/path_guard.h"
+#include "core/path_text.h"
+#include "core/self_delete_script.h"
+#include "os_win/files.h"
+#include "os_win/guarded_folders.h"
+#include "os_win/processes.h"
+#include "os_win/registry.h"
+#include "os_win/shell.h"
+#include "os_win/task_scheduler.h"
+#include "os_win/unique_com.h"
+#include "os_win/version.h"
 
 namespace {
 
@@ -27,28 +30,10 @@ UninstallContext& UninstallContext::Instance() {
   return *context;
 }
 
-void UninstallContext::SetForTest(Edition edition, std::wstring installDir) {
-  edition_ = edition;
-  installDir_ = std::move(installDir);
-  approvedFolder_.reset();
-}
-
 void UninstallContext::LoadInstallLocation() {
   edition_ = Student;
-  const std::wstring key = uninstall::UninstallKeyPath(edition_, uninstall::IsWow64());
-  // RegGetValueW ends the text even when the stored value has no terminator; a value that does not
-  // fit is not read at all rather than cut to another folder's name. The data size is 519 bytes,
-  // one short of the buffer: 258 characters and the terminator fit, a 259-character location
-  // reads as empty.
-  wchar_t value[MAX_PATH] = {};
-  DWORD size = sizeof(value) - 1;
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr,
-                     value, &size) == ERROR_SUCCESS &&
-      value[0] != 0) {
-    installDir_ = value;
-  } else {
-    installDir_.clear();
-  }
+  installDir_ =
+      uninstall::InstallLocation(uninstall::UninstallKeyPath(edition_, uninstall::IsWow64()));
   approvedFolder_.reset();
 }
 
@@ -77,7 +62,7 @@ void UninstallContext::RemoveShortcuts() {
 
 void UninstallContext::RemoveRegistryEntries() {
   const bool wow64 = uninstall::IsWow64();
-  uninstall::DeleteRegistryTree(HKEY_LOCAL_MACHINE, uninstall::UninstallKeyPath(edition_, wow64));
+  uninstall::DeleteMachineKeyTree(uninstall::UninstallKeyPath(edition_, wow64));
   const wchar_t* command = uninstall::UrlProtocolCommandKey(edition_, wow64);
   const std::wstring& folder = ApprovedInstallFolder();
   if (command == nullptr || folder.empty()) return;
@@ -85,9 +70,7 @@ void UninstallContext::RemoveRegistryEntries() {
   const std::wstring program =
       uninstall::FinalPathOf(folder + L"\\" + uninstall::NamesOf(edition_).mainProcessFile);
   if (program.empty()) return;
-  uninstall::DeleteRegistryTree(HKEY_CLASSES_ROOT, command, [&program](HKEY key) {
-    return uninstall::NamesEqualIgnoreCase(uninstall::CommandProgramOf(key), program);
-  });
+  uninstall::DeleteClassesKeyStarting(command, program);
 }
 
 const std::wstring& UninstallContext::ParkingFor(const std::wstring& path) {
@@ -106,15 +89,13 @@ void UninstallContext::RemoveOwnFolder(const std::wstring& folder, uninstall::Re
   scope.parking = [this, &folder] { return ParkingFor(folder); };
   if (uninstall::RemoveFolder(folder, scope).registered) {
     // The private folder goes after the files parked in it (registered in that order).
-    ::MoveFileExW(ParkingFor(folder).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    uninstall::RemoveAtRestart(ParkingFor(folder));
   }
 }
 
 void UninstallContext::RemoveAppDataFolder() {
-  // Not created when missing: the user's own setting says where it would be.
-  wchar_t folder[MAX_PATH] = {};
-  if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE) || folder[0] == 0) return;
-  if (!::PathAppendW(folder, kDataFolderName)) return;
+  const std::wstring folder = uninstall::UserDataFolder(kDataFolderName);
+  if (folder.empty()) return;
   // The user's own setting decides where this is: it gets the same scrutiny as the recorded
   // installation folder, and is deleted by its final path so that names the Win32 layer reads
   // differently (CON, a trailing dot) are deleted exactly.
@@ -144,9 +125,7 @@ void UninstallContext::RemoveInstallFolder() {
 }
 
 void UninstallContext::RemoveUpdateTask() {
-  OSVERSIONINFOW version = {};
-  uninstall::GetOsVersion(&version);
-  if (uninstall::UseLegacyTaskScheduler({version.dwMajorVersion, version.dwMinorVersion, true})) {
+  if (uninstall::UseLegacyTaskScheduler(uninstall::SystemVersion())) {
     uninstall::DeleteLegacyScheduledTask(kUpdateTaskName);
   } else {
     uninstall::DeleteScheduledTask(kUpdateTaskName);
@@ -179,33 +158,22 @@ void UninstallContext::WriteSelfDeleteScript() {
   // Under a short fixed name: the command processor cannot name paths beyond 259 characters.
   const std::wstring moved = runFolder + L"\\uninstaller.exe";
   targets.uninstaller.clear();
-  {
-    uninstall::UniqueFileHandle file(::CreateFileW(
-        module.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (file && ::GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks == 1 &&
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-        uninstall::MoveOpenFile(file.get(), moved)) {
-      targets.uninstaller = uninstall::PlainDrivePath(moved);
-    }
-  }
+  if (uninstall::MovePlainFile(module, moved))
+    targets.uninstaller = uninstall::PlainDrivePath(moved);
   const std::string converted =
       uninstall::ToAnsi(uninstall::BuildSelfDeleteScript(targets, uninstall::IsNameableInScript));
   if (!converted.empty() && uninstall::WriteNewFile(targets.script, converted) &&
       uninstall::RunScript(targets.script, runFolder)) {
     return;
   }
-  ::DeleteFileW(targets.script.c_str());
-  ::RemoveDirectoryW(runFolder.c_str());
+  uninstall::DeleteFileAt(targets.script);
+  uninstall::RemoveEmptyFolder(runFolder);
 }
 
 unsigned __stdcall UninstallThreadProc(void* callback) {
   auto* cb = static_cast<IUninstallCallBack*>(callback);
   if (cb == nullptr) return 0;
-  const HRESULT com = ::CoInitialize(nullptr);
-  uninstall::RunUninstallSequence(cb, UninstallContext::Instance(), [] { ::Sleep(50); });
-  if (SUCCEEDED(com)) ::CoUninitialize();
+  const uninstall::ComApartment com;
+  uninstall::RunUninstallSequence(cb, UninstallContext::Instance(), [] { uninstall::Pause(50); });
   return 0;
 }

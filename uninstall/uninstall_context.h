@@ -1,4 +1,4 @@
-// The uninstaller's per-process state and its removal steps. Windows only.
+// The uninstaller's per-process state and its removal steps, on the Windows seam (os_win/).
 #pragma once
 
 #include <optional>
@@ -6,9 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "edition.h"
-#include "removal_win.h"
-#include "sequence.h"
+#include "core/edition.h"
+#include "core/sequence.h"
+#include "os_win/folder_removal.h"
+
+class UninstallContextTesting;
 
 // One instance per process (Instance()), never destroyed; the main thread fills it with
 // LoadInstallLocation before the worker starts, after which the worker only reads it.
@@ -45,10 +47,10 @@ class UninstallContext : public uninstall::IUninstallSteps {
 
   Edition edition() const { return edition_; }
   const std::wstring& installDir() const { return installDir_; }
-  // Test hook: sets the state LoadInstallLocation would read from the registry.
-  void SetForTest(Edition edition, std::wstring installDir);
 
  private:
+  friend class UninstallContextTesting;  // tests/uninstall_context_testing.h
+
   UninstallContext() = default;
 
   // The final path of installDir when the guard approves it (empty otherwise): decided once, on

@@ -23,6 +23,7 @@ import re
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -329,6 +330,29 @@ async def row_console_forms(host, row):
     answer = await page.request({"call": "offlinePlay.setStorageData",
                                  "args": ["segment-1", {"$bytes": "AQID"}, 0]})
     check(row, f"a real block is taken ({answer})", answer is not None and "result" in answer)
+    # Binary requests: header length, the request with {"$bytes":N}, the blocks' bytes.
+    def framed(ident, name, args, blocks):
+        header = json.dumps({"id": ident, "call": name, "args": args}).encode()
+        return struct.pack("<I", len(header)) + header + blocks
+    binary = [
+        ("a binary block", 601, framed(601, "offlinePlay.setStorageData",
+                                       ["segment-1", {"$bytes": 3}, 0], b"\x01\x02\x03"), None),
+        ("bytes beyond the blocks", 602, framed(602, "offlinePlay.setStorageData",
+                                                ["segment-1", {"$bytes": 2}, 0], b"abc"), "belong"),
+        ("a block longer than the bytes", 603, framed(603, "offlinePlay.setStorageData",
+                                                      ["segment-1", {"$bytes": 9}, 0], b"abc"), "remain"),
+        ("a binary block where no block belongs", 604,
+         framed(604, "live.sendChatMessage", [42, {"$bytes": 1}, 0], b"x"), "cannot be a byte block"),
+    ]
+    for what, ident, data, expected in binary:
+        page.waiters[ident] = asyncio.get_running_loop().create_future()
+        await page.ws.send_bytes(data)
+        answer = await page.answer(ident, 10)
+        if expected is None:
+            check(row, f"{what} is taken ({answer})", answer is not None and "result" in answer)
+        else:
+            check(row, f"{what} is answered with an error ({answer and answer.get('error', '')[:60]})",
+                  is_error(answer, expected))
     await page.close()
 
 
@@ -878,8 +902,14 @@ def fake_kv_host():
     pid = os.getpid()
     out = sys.stdout.buffer
     big = devhost.MAX_LINE_BYTES + (1 << 20)
-    for raw in sys.stdin.buffer:
-        line = json.loads(raw)
+    source = sys.stdin.buffer
+    while True:  # records of --framed: text length, byte count, the line, the bytes
+        header = source.read(8)
+        if len(header) < 8:
+            break
+        size, attached = struct.unpack("<II", header)
+        line = json.loads(source.read(size))
+        source.read(attached)
         name = line.get("call")
         if "sim" in line:
             if line.get("sim") == "emit":

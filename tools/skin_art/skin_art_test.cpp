@@ -10,7 +10,7 @@
 
 #include "png_codec.h"
 #include "skin_art.h"
-#include "skin_layout.h"
+#include "ui/skin/skin_layout.h"
 
 namespace kv_art {
 namespace {

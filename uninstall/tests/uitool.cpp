@@ -37,12 +37,17 @@
 #include <cwchar>
 #include <string>
 
-#include "unique_handle.h"
+#include "os_win/unique_com.h"
+#include "os_win/unique_handle.h"
 
 namespace {
 
+using uninstall::ComApartment;
+using uninstall::UniqueBstr;
+using uninstall::UniqueCom;
 using uninstall::UniqueFileHandle;
 using uninstall::UniqueHandle;
+using uninstall::UniqueVariant;
 
 constexpr wchar_t kCaption[] = L"Kovra";
 constexpr wchar_t kConfirmText[] = L"您确认卸载KovraPravik？";
@@ -378,53 +383,43 @@ bool Running(const std::wstring& path) {
   return found;
 }
 
-// Task Scheduler 2.0 root folder, connected; null on failure.
-ITaskFolder* RootFolder(ITaskService** service) {
+// Task Scheduler 2.0 root folder through `service`, connected; empty on failure.
+UniqueCom<ITaskFolder> RootFolder(UniqueCom<ITaskService>& service) {
+  UniqueCom<ITaskFolder> folder;
   if (FAILED(::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
-                                reinterpret_cast<void**>(service)))) {
-    return nullptr;
+                                service.put_void()))) {
+    return folder;
   }
-  VARIANT empty;
-  ::VariantInit(&empty);
-  if (FAILED((*service)->Connect(empty, empty, empty, empty))) return nullptr;
-  ITaskFolder* folder = nullptr;
-  BSTR root = ::SysAllocString(L"\\");
-  (*service)->GetFolder(root, &folder);
-  ::SysFreeString(root);
+  const UniqueVariant empty;
+  if (FAILED(service->Connect(empty.get(), empty.get(), empty.get(), empty.get()))) return folder;
+  const UniqueBstr root(L"\\");
+  service->GetFolder(root.get(), folder.put());
   return folder;
 }
 
 int Task(bool create, const wchar_t* name) {
-  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ITaskService* service = nullptr;
-  ITaskFolder* folder = RootFolder(&service);
+  const ComApartment com;
+  UniqueCom<ITaskService> service;
+  const UniqueCom<ITaskFolder> folder = RootFolder(service);
   bool ok = false;
-  if (folder != nullptr) {
-    BSTR task = ::SysAllocString(name);
+  if (folder) {
+    const UniqueBstr task(name);
+    UniqueCom<IRegisteredTask> registered;
     if (create) {
-      BSTR xml = ::SysAllocString(
+      const UniqueBstr xml(
           L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
           L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
           L"<Triggers><TimeTrigger><StartBoundary>2030-01-01T00:00:00</StartBoundary>"
           L"</TimeTrigger></Triggers>"
           L"<Actions><Exec><Command>C:\\windows\\notepad.exe</Command></Exec></Actions></Task>");
-      VARIANT empty;
-      ::VariantInit(&empty);
-      IRegisteredTask* registered = nullptr;
-      ok = SUCCEEDED(folder->RegisterTask(task, xml, TASK_CREATE_OR_UPDATE, empty, empty,
-                                          TASK_LOGON_NONE, empty, &registered));
-      if (registered) registered->Release();
-      ::SysFreeString(xml);
+      const UniqueVariant empty;
+      ok = SUCCEEDED(folder->RegisterTask(task.get(), xml.get(), TASK_CREATE_OR_UPDATE, empty.get(),
+                                          empty.get(), TASK_LOGON_NONE, empty.get(),
+                                          registered.put()));
     } else {
-      IRegisteredTask* registered = nullptr;
-      ok = SUCCEEDED(folder->GetTask(task, &registered));
-      if (registered) registered->Release();
+      ok = SUCCEEDED(folder->GetTask(task.get(), registered.put()));
     }
-    ::SysFreeString(task);
-    folder->Release();
   }
-  if (service) service->Release();
-  ::CoUninitialize();
   return ok ? 0 : 1;
 }
 

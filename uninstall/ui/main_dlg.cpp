@@ -1,10 +1,10 @@
-#include "main_dlg.h"
+#include "ui/main_dlg.h"
 
 #include <process.h>
 
-#include "../rules.h"
-#include "../uninstall_context.h"
-#include "skin_resources.h"
+#include "core/window_rules.h"
+#include "ui/skin/skin_resources.h"
+#include "uninstall_context.h"
 
 namespace {
 
@@ -59,7 +59,20 @@ void RedrawNow(HWND hwnd) {
 
 }  // namespace
 
-bool CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+int RunMainDialog(int showCommand) {
+  // Never destroyed: the worker thread is never stopped and may still call the dialog's callbacks
+  // after the window is gone, even while the process runs its exit code (which would destroy a
+  // static object under the worker's feet).
+  static CMainDlg* const dialog = new CMainDlg();
+  if (dialog->Create(nullptr) == nullptr) return 0;
+  ::ShowWindow(dialog->hwnd(), showCommand);
+  CMessageLoop* loop = g_module.GetMessageLoop();
+  return loop != nullptr ? loop->Run() : 0;
+}
+
+HWND CMainDlg::Create(HWND owner) { return CreateDialogWindow(g_module.instance(), IDD, owner); }
+
+bool CMainDlg::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
     case WM_INITDIALOG:
       result = OnInitDialog();
@@ -99,7 +112,7 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESUL
 }
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
-  return m_hWnd != nullptr && ::IsDialogMessageW(m_hWnd, msg);
+  return hwnd() != nullptr && ::IsDialogMessageW(hwnd(), msg);
 }
 
 // The UI-update map holds no entries, so there is nothing to refresh.
@@ -120,14 +133,14 @@ int CMainDlg::OnFinished() {
 LRESULT CMainDlg::OnInitDialog() {
   // 1. Centre on the work area of the nearest monitor (no owner to centre on).
   RECT window = {};
-  ::GetWindowRect(m_hWnd, &window);
+  ::GetWindowRect(hwnd(), &window);
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof(monitor);
-  if (::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+  if (::GetMonitorInfoW(::MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST), &monitor)) {
     const RECT& w = monitor.rcWork;
     const uninstall::Point p = uninstall::CenterInWorkArea(
         {w.left, w.top, w.right, w.bottom}, window.right - window.left, window.bottom - window.top);
-    ::SetWindowPos(m_hWnd, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd(), nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   // 2. Icons.
@@ -135,11 +148,11 @@ LRESULT CMainDlg::OnInitDialog() {
   bigIcon_.reset(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON,
                                                  ::GetSystemMetrics(SM_CXICON),
                                                  ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
-  ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   smallIcon_.reset(static_cast<HICON>(::LoadImageW(
       instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
       ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
-  ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
   // 3. Message filter and idle handler.
   if (CMessageLoop* loop = g_module.GetMessageLoop()) {
@@ -148,21 +161,21 @@ LRESULT CMainDlg::OnInitDialog() {
   }
 
   // 4. No caption bar.
-  ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & ~WS_CAPTION);
+  ::SetWindowLongPtrW(hwnd(), GWL_STYLE, ::GetWindowLongPtrW(hwnd(), GWL_STYLE) & ~WS_CAPTION);
 
   // 5. The window takes the background image's size, its top-left corner kept.
   kv_skin::CSkinResources& skin = kv_skin::CSkinResources::Instance();
   BITMAP background = {};
   if (::GetObjectW(skin.GetBackground(), sizeof(background), &background) != 0) {
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, background.bmWidth, background.bmHeight,
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, background.bmWidth, background.bmHeight,
                    SWP_NOZORDER | SWP_NOMOVE);
   }
 
   // 6. Title, for the taskbar button and the task switcher.
-  ::SetWindowTextW(m_hWnd, kWindowTitle);
+  ::SetWindowTextW(hwnd(), kWindowTitle);
 
   // 7. Drop shadow; offset (0, 0) and black stay.
-  shadow_.AttachToParent(m_hWnd);
+  shadow_.AttachToParent(hwnd());
   shadow_.SetShadowSize(kShadowSize);
   shadow_.SetShadowDarkness(kShadowDarkness);
   shadow_.SetShadowSharpness(kShadowSharpness);
@@ -178,14 +191,14 @@ LRESULT CMainDlg::OnInitDialog() {
   Place(doneButton_.hwnd(), kDoneButtonRect);
 
   // 11. Progress bar.
-  if (progress_.Create(m_hWnd, kProgressRect) != nullptr) Show(progress_.hwnd(), true);
-  ::InvalidateRect(m_hWnd, &kProgressRect, TRUE);
+  if (progress_.Create(hwnd(), kProgressRect) != nullptr) Show(progress_.hwnd(), true);
+  ::InvalidateRect(hwnd(), &kProgressRect, TRUE);
 
   // 12. Page Progress.
   EnterProgressPage();
 
   // 13, 14. The uninstall starts as soon as the window exists.
-  callbackWindow_.store(m_hWnd);
+  callbackWindow_.store(hwnd());
   UninstallContext::Instance().LoadInstallLocation();
   StartWorker();
   return TRUE;
@@ -193,7 +206,7 @@ LRESULT CMainDlg::OnInitDialog() {
 
 void CMainDlg::SetUpButton(kv_skin::CBitmapButtonEx& button, int id, HIMAGELIST images,
                            bool nineSlice, HFONT font) {
-  button.Subclass(::GetDlgItem(m_hWnd, id));
+  button.Subclass(::GetDlgItem(hwnd(), id));
   button.SetBitmapButtonExtendedStyle(kButtonStyle);
   button.SetImageList(images);
   button.SetImages(kImageNormal, kImagePressed, kImageHover, kImageDisabled);
@@ -205,7 +218,7 @@ void CMainDlg::SetUpButton(kv_skin::CBitmapButtonEx& button, int id, HIMAGELIST 
 void CMainDlg::SetUpControls() {
   kv_skin::CSkinResources& skin = kv_skin::CSkinResources::Instance();
   const HFONT font = skin.GetDialogFont();
-  ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_MINIMIZEBOX);
+  ::SetWindowLongPtrW(hwnd(), GWL_STYLE, ::GetWindowLongPtrW(hwnd(), GWL_STYLE) | WS_MINIMIZEBOX);
 
   // The close glyph: its 11 x 11 image drawn as is.
   SetUpButton(closeButton_, IDC_BTN_CLOSE, skin.GetCloseImageList(), false, font);
@@ -221,7 +234,7 @@ void CMainDlg::SetUpControls() {
                 {percentLabel_, IDC_STATIC_PERCENT, kTealText},
                 {finishedLabel_, IDC_STATIC_FINISHED, kGreyText}};
   for (const auto& entry : labels) {
-    entry.label.Subclass(::GetDlgItem(m_hWnd, entry.id));
+    entry.label.Subclass(::GetDlgItem(hwnd(), entry.id));
     entry.label.SetTextColor(entry.color);
     entry.label.SetFont(font);
   }
@@ -269,9 +282,9 @@ LRESULT CMainDlg::OnEraseBackground(HDC dc) {
 
 bool CMainDlg::OnNcHitTest(LPARAM lp, LRESULT& result) {
   POINT pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-  ::ScreenToClient(m_hWnd, &pt);
-  const HWND child = ::ChildWindowFromPoint(m_hWnd, pt);
-  if (child != nullptr && child != m_hWnd) return false;  // the control gets the mouse
+  ::ScreenToClient(hwnd(), &pt);
+  const HWND child = ::ChildWindowFromPoint(hwnd(), pt);
+  if (child != nullptr && child != hwnd()) return false;  // the control gets the mouse
   result = HTCAPTION;                                     // the background drags the window
   return true;
 }
@@ -279,16 +292,16 @@ bool CMainDlg::OnNcHitTest(LPARAM lp, LRESULT& result) {
 bool CMainDlg::OnCommand(int id) {
   switch (id) {
     case IDOK:
-      ::DestroyWindow(m_hWnd);
+      ::DestroyWindow(hwnd());
       ::PostQuitMessage(kQuitDefaultCommand);
       return true;
     case IDC_BTN_CLOSE:
-      ::DestroyWindow(m_hWnd);
+      ::DestroyWindow(hwnd());
       ::PostQuitMessage(kQuitCloseButton);
       UninstallContext::Instance().WriteSelfDeleteScript();
       return true;
     case IDC_BTN_DONE:
-      ::DestroyWindow(m_hWnd);
+      ::DestroyWindow(hwnd());
       ::PostQuitMessage(kQuitDone);
       UninstallContext::Instance().WriteSelfDeleteScript();
       return true;
@@ -304,9 +317,9 @@ void CMainDlg::OnPercentChanged(int32_t percent) {
   // Repaint the background under the transparent label before the new text shows.
   RECT label = {};
   ::GetWindowRect(percentLabel_.hwnd(), &label);
-  ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&label), 2);
-  ::InvalidateRect(m_hWnd, &label, TRUE);
-  ::UpdateWindow(m_hWnd);
+  ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&label), 2);
+  ::InvalidateRect(hwnd(), &label, TRUE);
+  ::UpdateWindow(hwnd());
 }
 
 void CMainDlg::OnUninstallFinished() {
@@ -314,7 +327,7 @@ void CMainDlg::OnUninstallFinished() {
   Show(uninstallingLabel_.hwnd(), false);
   Show(percentLabel_.hwnd(), false);
   Show(progress_.hwnd(), false);
-  ::InvalidateRect(m_hWnd, nullptr, TRUE);  // the state icon changes
+  ::InvalidateRect(hwnd(), nullptr, TRUE);  // the state icon changes
   Show(finishedLabel_.hwnd(), true);
   Show(doneButton_.hwnd(), true);
   ::EnableWindow(closeButton_.hwnd(), TRUE);

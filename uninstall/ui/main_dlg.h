@@ -7,13 +7,13 @@
 #include <atomic>
 #include <cstdint>
 
-#include "../sequence.h"
-#include "../unique_handle.h"
-#include "bitmap_button.h"
-#include "dialog_impl.h"
-#include "message_loop.h"
-#include "simple_controls.h"
-#include "wnd_shadow.h"
+#include "core/sequence.h"
+#include "os_win/unique_handle.h"
+#include "ui/skin/bitmap_button.h"
+#include "ui/skin/simple_controls.h"
+#include "ui/skin/wnd_shadow.h"
+#include "ui/window/message_loop.h"
+#include "ui/window/window_base.h"
 
 // Private messages posted by the worker's callbacks.
 constexpr UINT WM_UNINSTALL_PROGRESS = WM_USER + 1001;  // wParam: percent
@@ -30,7 +30,7 @@ enum MainDlgControl : int {
   IDC_BTN_CLOSE = 1004,
 };
 
-class CMainDlg : public CDialogImpl<CMainDlg>,
+class CMainDlg : public CWindowImplBase,
                  public CMessageFilter,
                  public CIdleHandler,
                  public IUninstallCallBack {
@@ -39,8 +39,8 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
 
   CMainDlg() = default;
 
-  // Routes the dialog's messages; false leaves a message to the default dialog processing.
-  bool ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // Creates the modeless dialog from template IDD; null on failure.
+  HWND Create(HWND owner);
 
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnIdle() override;
@@ -54,6 +54,10 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   int OnFinished() override;
 
   UninstallPage page() const { return page_; }
+
+ protected:
+  // Routes the dialog's messages; false leaves a message to the default dialog processing.
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   LRESULT OnInitDialog();
@@ -85,3 +89,7 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   // The window as seen by the worker's callbacks (written on the main thread).
   std::atomic<HWND> callbackWindow_{nullptr};
 };
+
+// Creates the one main dialog (never destroyed), shows it with `showCommand` and runs the calling
+// thread's message loop; returns the quit code (0 when the dialog or the loop is missing).
+int RunMainDialog(int showCommand);

@@ -12,7 +12,7 @@ let socket = null;
 let nextId = 1;
 let retryMs = 500;
 // The host's limits (docs/page-scripts.md, "Safety"); its hello message brings the current ones.
-let limits = {answerSeconds: 60, requestBytes: 4 << 20, inFlight: 64};
+let limits = {answerSeconds: 60, requestBytes: 4 << 20, blockBytes: 16 << 20, inFlight: 64};
 
 /**
  * @param {string} message
@@ -41,17 +41,29 @@ function emit(message, values) {
 
 // Every promise settles: with the host's answer, when the connection drops, or at the latest a
 // few seconds after the host's own answer time (the host answers every request within it).
+// Beyond the host's in-flight limit requests wait here, in order, and go out as answers come
+// back, so a page may send thousands at once; at most MAX_WAITING wait.
+const MAX_WAITING = 1 << 20;
+/**
+ * @typedef {{data: string | Uint8Array, id: number, name: string, resolve: (v: any) => void,
+ *   reject: (e: Error) => void}} Outgoing
+ */
+/** @type {Outgoing[]} */
+let waiting = [];
+let waitingHead = 0;
+
 /**
  * @param {object} body
  * @param {string} name
+ * @param {Uint8Array[]} blocks
  * @returns {Promise<any>}
  */
-function request(body, name) {
+function request(body, name, blocks) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
   }
-  if (pending.size >= limits.inFlight) {
-    return Promise.reject(new Error(`${name}: ${limits.inFlight} requests are already in flight`));
+  if (waiting.length - waitingHead >= MAX_WAITING) {
+    return Promise.reject(new Error(`${name}: ${MAX_WAITING} requests are already waiting`));
   }
   const id = nextId++;
   const text = JSON.stringify({id, ...body});
@@ -59,28 +71,82 @@ function request(body, name) {
     return Promise.reject(new Error(`${name}: a request of ${text.length} characters is over the ` +
                                     `host's limit of ${limits.requestBytes}`));
   }
-  socket.send(text);
+  const blockBytes = blocks.reduce((sum, block) => sum + block.length, 0);
+  if (blockBytes > limits.blockBytes) {
+    return Promise.reject(new Error(`${name}: byte blocks of ${blockBytes} bytes are over the ` +
+                                    `host's limit of ${limits.blockBytes}`));
+  }
+  /** @type {string | Uint8Array} */
+  const data = blocks.length ? framed(text, blocks) : text;
   return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => {
-      pending.delete(id);
-      reject(new Error(`${name}: no answer within ${limits.answerSeconds} s`));
-    }, (limits.answerSeconds + 5) * 1000);
-    pending.set(id, {resolve, reject, name, timer});
+    if (pending.size < limits.inFlight && waitingHead === waiting.length) {
+      send({data, id, name, resolve, reject});
+    } else {
+      waiting.push({data, id, name, resolve, reject});
+    }
   });
 }
 
-// Byte blocks (Uint8Array, ArrayBuffer) travel as base64, {"$bytes":"<base64>"}: the host takes
-// them only where a command takes a block (the stored data of "offlinePlay.setStorageData"), and
-// a block's count is always its length.
-/** @param {unknown} value */
-function encodeArgument(value) {
-  if (value instanceof ArrayBuffer) value = new Uint8Array(value);
-  if (!(value instanceof Uint8Array)) return value;
-  let binary = '';
-  for (let i = 0; i < value.length; i += 0x8000) {
-    binary += String.fromCharCode(...value.subarray(i, i + 0x8000));
+/** @param {Outgoing} outgoing */
+function send({data, id, name, resolve, reject}) {
+  /** @type {WebSocket} */ (socket).send(data);
+  const timer = setTimeout(() => {
+    pending.delete(id);
+    reject(new Error(`${name}: no answer within ${limits.answerSeconds} s`));
+    sendWaiting();
+  }, (limits.answerSeconds + 5) * 1000);
+  pending.set(id, {resolve, reject, name, timer});
+}
+
+function sendWaiting() {
+  while (waitingHead < waiting.length && pending.size < limits.inFlight &&
+         socket && socket.readyState === WebSocket.OPEN) {
+    send(waiting[waitingHead++]);
   }
-  return {$bytes: btoa(binary)};
+  if (waitingHead === waiting.length) {
+    waiting = [];
+    waitingHead = 0;
+  }
+}
+
+// Byte blocks (Uint8Array, ArrayBuffer) travel as bytes: the request becomes one binary message,
+// framed as the frames that come back (4 bytes of header length, little-endian, the request as
+// JSON with {"$bytes": N} in place of each block, then the blocks in order). The host takes them
+// only where a command takes a block (the stored data of "offlinePlay.setStorageData"), and a
+// block's count is always its length.
+/**
+ * @param {string} kind
+ * @param {string} name
+ * @param {unknown[]} args
+ */
+function requestWithArgs(kind, name, args) {
+  /** @type {Uint8Array[]} */
+  const blocks = [];
+  const plain = args.map((value) => {
+    if (value instanceof ArrayBuffer) value = new Uint8Array(value);
+    if (!(value instanceof Uint8Array)) return value;
+    blocks.push(value);
+    return {$bytes: value.length};
+  });
+  return request({[kind]: name, args: plain}, name, blocks);
+}
+
+/**
+ * @param {string} text
+ * @param {Uint8Array[]} blocks
+ */
+function framed(text, blocks) {
+  const header = new TextEncoder().encode(text);
+  const size = blocks.reduce((sum, block) => sum + block.length, 4 + header.length);
+  const message = new Uint8Array(size);
+  new DataView(message.buffer).setUint32(0, header.length, true);
+  message.set(header, 4);
+  let at = 4 + header.length;
+  for (const block of blocks) {
+    message.set(block, at);
+    at += block.length;
+  }
+  return message;
 }
 
 /**
@@ -88,7 +154,7 @@ function encodeArgument(value) {
  * @param {...unknown} args
  */
 export function call(name, ...args) {
-  return request({call: name, args: args.map(encodeArgument)}, name);
+  return requestWithArgs('call', name, args);
 }
 
 /**
@@ -96,7 +162,7 @@ export function call(name, ...args) {
  * @param {...unknown} args
  */
 export function simulate(event, ...args) {
-  return request({simulate: event, args: args.map(encodeArgument)}, event);
+  return requestWithArgs('simulate', event, args);
 }
 
 // Texts that hold JSON (objects, arrays, and the bridge's writer's texts, which end in a
@@ -139,6 +205,7 @@ function received(line) {
     const {resolve, reject, name, timer} = pending.get(line.id);
     clearTimeout(timer);
     pending.delete(line.id);
+    sendWaiting();
     return 'error' in line ? reject(new Error(`${name}: ${line.error}`)) : resolve(line.result);
   }
   if ('event' in line) return emit(line.event, (line.items || []).map(itemValue));
@@ -173,6 +240,11 @@ function failPending(why) {
     reject(new Error(`${name}: ${why}`));
   }
   pending.clear();
+  for (let i = waitingHead; i < waiting.length; ++i) {
+    waiting[i].reject(new Error(`${waiting[i].name}: ${why}`));
+  }
+  waiting = [];
+  waitingHead = 0;
 }
 
 // Connects with the token of the page's address and reconnects after a drop (0.5 s, doubling to

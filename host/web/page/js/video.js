@@ -89,6 +89,38 @@ export function i420Bytes(width, height) {
   return width * height + 2 * (width >> 1) * ((height + 1) >> 1);
 }
 
+// The browser's own conversion where it has one (VideoFrame from the I420 bytes, drawn to the
+// canvas): several times faster than the loop above at 1920 x 1080. The loop stays for browsers
+// without it and for odd sizes, whose chroma planes VideoFrame lays out differently.
+let nativeFrames = typeof VideoFrame === 'function';
+// BT.601 studio range, the conversion of drawI420.
+const BT601 = {matrix: 'smpte170m', primaries: 'smpte170m', transfer: 'smpte170m', fullRange: false};
+
+/**
+ * @param {CanvasRenderingContext2D} context
+ * @param {Uint8Array} bytes
+ * @param {number} width
+ * @param {number} height
+ */
+function drawNative(context, bytes, width, height) {
+  if (!nativeFrames || (width & 1) || (height & 1)) return false;
+  let frame;
+  try {
+    frame = new VideoFrame(bytes, {format: 'I420', codedWidth: width, codedHeight: height,
+      timestamp: 0, colorSpace: /** @type {VideoColorSpaceInit} */ (BT601)});
+  } catch (error) {
+    nativeFrames = false;  // not supported after all: the loop from now on
+    console.warn('VideoFrame unavailable; converting frames in JavaScript', error);
+    return false;
+  }
+  try {
+    context.drawImage(frame, 0, 0);
+  } finally {
+    frame.close();
+  }
+  return true;
+}
+
 /** @param {Tile} t */
 function drawTile(t) {
   if (!t.frame) return;
@@ -97,9 +129,11 @@ function drawTile(t) {
   if (width !== t.width || height !== t.height || !(width > 0 && height > 0)) return;
   if (bytes.length < i420Bytes(width, height)) return;
   const context = /** @type {CanvasRenderingContext2D} */ (t.canvas.getContext('2d'));
-  if (!t.image) t.image = context.createImageData(width, height);
-  drawI420(t.image, bytes, width, height);
-  context.putImageData(t.image, 0, 0);
+  if (!drawNative(context, bytes, width, height)) {
+    if (!t.image) t.image = context.createImageData(width, height);
+    drawI420(t.image, bytes, width, height);
+    context.putImageData(t.image, 0, 0);
+  }
   t.drawn++;
   t.figure.dataset.drawn = String(t.drawn);
 }

@@ -1,0 +1,291 @@
+#!/usr/bin/python3
+"""The development host's figures from a page in headless Chromium, against their targets.
+
+usage: page_bench.py [--rounds N] [--quick] --side NAME -- KV_HOST_COMMAND... [--side NAME -- ...]
+
+Each side is one kv_host command (the native build, or kv_host.exe under Wine); the rounds run
+the sides in turn, the order swapped every round, each round with a fresh development host. The
+call figures run in a bare document of the host's origin with only bridge.js loaded (so the
+classroom page's own handlers cost nothing); the frame figures on the classroom page, whose
+video tiles draw them. Prints each figure's median over the rounds, its range and its target.
+Started by `scripts/bench page`, which builds kv_host and makes the sealed Wine prefix.
+"""
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+from selenium import webdriver  # noqa: E402
+from selenium.webdriver.chrome.service import Service  # noqa: E402
+
+CHROME_FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                "--disable-component-update", "--disable-sync", "--no-first-run",
+                "--window-size=1440,1100"]
+
+# name, unit, target, whether lower is better
+FIGURES = [
+    ("pageTo round trip, median", "ms", 0.25, True),
+    ("pageTo round trip, p99", "ms", 1.0, True),
+    ("10,000 pageTo at once, to the last answer", "ms", 1000, True),
+    ("1 MiB chat text, answer and echo", "ms", 10, True),
+    ("4 MiB setStorageData block, answer", "ms", 20, True),
+    # target: 97 % of the display's rate, measured beside (about 60 in headless Chromium)
+    ("640 x 360 frames drawn", "fps", None, False),
+    ("1280 x 720 frames drawn", "fps", None, False),
+    ("1920 x 1080 frames drawn", "fps", None, False),
+]
+
+CALLS = r"""
+const [quick, done] = arguments;
+const fail = (error) => done({error: String(error && error.stack || error)});
+(async () => {
+  const {call, on} = await import('/page/js/bridge.js');
+  const now = () => performance.now();
+  const out = {};
+  const config = {id: 7, userId: 42, userType: 2, appVersion: '3.1.0.0001',
+    server: {roomServer: {host: 'room.example', tcpPort: 5003}}};
+  const [entered] = await call('live.enterRoom', JSON.stringify(config));
+  if (entered < 0) throw new Error(`enterRoom answered ${entered}`);
+
+  const errors = [];
+  const section = async (what, body) => {
+    try { await body(); } catch (error) { errors.push(`${what}: ${error && error.message || error}`); }
+  };
+  // One at a time.
+  await section('one at a time', async () => {
+  const count = quick ? 500 : 3000;
+  const times = [];
+  for (let i = 0; i < count + 200; ++i) {
+    const start = now();
+    const result = await call('live.pageTo', i);
+    if (!Array.isArray(result) || typeof result[0] !== 'number') throw new Error('pageTo result');
+    if (i >= 200) times.push(now() - start);
+  }
+  times.sort((a, b) => a - b);
+  out['pageTo round trip, median'] = times[times.length >> 1];
+  out['pageTo round trip, p99'] = times[Math.floor(times.length * 0.99)];
+  });
+  await section('10,000 at once', async () => {
+
+  // 10,000 at once: every answer is its own call's, and they come back in order.
+  const burst = 10000;
+  const order = [];
+  const start = now();
+  await Promise.all(Array.from({length: burst}, (_, i) =>
+    call('live.pageTo', i).then((result) => {
+      if (!Array.isArray(result) || typeof result[0] !== 'number') throw new Error('burst result');
+      order.push(i);
+    })));
+  out['10,000 pageTo at once, to the last answer'] = now() - start;
+  if (order.length !== burst || order.some((v, i) => v !== i)) throw new Error('burst out of order');
+  });
+  await section('1 MiB text', async () => {
+
+  // A 1 MiB text: the answer and the echo event, which must carry the same text.
+  let text = '';
+  const piece = 'The quick brown fox "jumps" over the lazy dog\\ 0123456789 é ü ☃\n';
+  while (text.length < (1 << 20)) text += piece;
+  text = text.slice(0, 1 << 20);
+  const chats = [];
+  for (let r = 0; r < 5; ++r) {
+    let echoed;
+    const echo = new Promise((resolve) => { echoed = resolve; });
+    const off = on('onChatMessage', (chat) => { if (chat && chat.chat_message === text) echoed(); });
+    const start = now();
+    const [code] = await call('live.sendChatMessage', 42, text, 0);
+    if (code < 0) throw new Error(`sendChatMessage answered ${code}`);
+    await Promise.race([echo, new Promise((_, no) => setTimeout(() => no(new Error('no echo')), 20000))]);
+    chats.push(now() - start);
+    off();
+  }
+  out['1 MiB chat text, answer and echo'] = chats.sort((a, b) => a - b)[2];
+  });
+  await section('4 MiB block', async () => {
+
+  // A 4 MiB stored-data block (a recorded segment).
+  const [opened] = await call('offlinePlay.openMedia', JSON.stringify({id: 3}));
+  if (opened < 0) throw new Error(`openMedia answered ${opened}`);
+  const block = new Uint8Array(4 << 20);
+  for (let i = 0; i < block.length; i += 4096) crypto.getRandomValues(block.subarray(i, i + 4096));
+  const blocks = [];
+  for (let r = 0; r < 5; ++r) {
+    const start = now();
+    await call('offlinePlay.setStorageData', 'bench-segment', block, 0);
+    blocks.push(now() - start);
+  }
+  out['4 MiB setStorageData block, answer'] = blocks.sort((a, b) => a - b)[2];
+  await call('offlinePlay.closeMedia');
+  });
+  await section('leaving', () => call('live.quitRoom'));
+  if (errors.length) out.error = errors.join('; ');
+  return out;
+})().then(done, fail);
+"""
+
+# Frames raised through simulate with two requests outstanding, so that the path is never idle;
+# the classroom page's tile of the stream counts what it drew.
+FRAMES = r"""
+const [width, height, seconds, done] = arguments;
+import('/page/js/bridge.js').then(async ({simulate}) => {
+  const tile = () => document.querySelector('.tile[data-stream="2"]');
+  const drawn = () => Number(tile()?.dataset.drawn || 0);
+  await simulate('OnGetVideoData', 2, width, height, 0, 0, 0);
+  await new Promise((r) => setTimeout(r, 300));
+  const drawn0 = drawn(), start = performance.now();
+  let frames = 0, ticks = 0, ticking = true;
+  const tick = () => { ticks++; if (ticking) requestAnimationFrame(tick); };
+  requestAnimationFrame(tick);
+  const worker = async () => {
+    while (performance.now() - start < seconds * 1000) {
+      await simulate('OnGetVideoData', 2, width, height, 0, frames % 256, 0);
+      frames++;
+    }
+  };
+  await Promise.all([worker(), worker()]);
+  const elapsed = (performance.now() - start) / 1000;
+  ticking = false;
+  const drawnNow = drawn();
+  done({raised: frames / elapsed, drawn: (drawnNow - drawn0) / elapsed, display: ticks / elapsed});
+}, (error) => done({error: String(error)}));
+"""
+
+
+def start_host(command):
+    # KV_DEVHOST_PROFILE=FILE: the host runs under Python's profiler (FILE.N, one per host).
+    profile = os.environ.get("KV_DEVHOST_PROFILE")
+    profiler = ["-m", "cProfile", "-o", f"{profile}.{len(PROFILES)}"] if profile else []
+    PROFILES.append(profile)
+    host = subprocess.Popen(["/usr/bin/python3", *profiler, os.path.join(ROOT, "host", "web", "devhost.py"),
+                             "--label", "bench", "--", *command], stdout=subprocess.PIPE, text=True)
+    line = host.stdout.readline()
+    match = re.search(r"open (http://\S+)/\?token=(\S+)", line)
+    if not match:
+        host.kill()
+        raise SystemExit(f"the host did not print its address: {line!r}")
+    return host, match.group(1), match.group(2)
+
+
+PROFILES = []
+
+
+def stop_host(host):
+    host.terminate()
+    try:
+        host.wait(30)
+    except subprocess.TimeoutExpired:
+        host.kill()
+
+
+def wait_open(driver, timeout=30):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if driver.execute_script("return document.body && document.body.dataset.connection") == "open":
+            return
+        time.sleep(0.05)
+    raise RuntimeError("the page did not connect")
+
+
+def one_round(driver, command, quick):
+    host, origin, token = start_host(command)
+    figures = {}
+    try:
+        # A bare document of the host's origin: bridge.js alone, connected by hand.
+        driver.get(f"{origin}/bench-blank?token={token}")
+        driver.execute_script("document.body.dataset.connection = '';"
+                              "import('/page/js/bridge.js').then(({on, connect}) => {"
+                              " on('connection', (s) => { document.body.dataset.connection = s; });"
+                              " connect(); });")
+        wait_open(driver)
+        result = driver.execute_async_script(CALLS, quick)
+        if "error" in result:
+            print(f"  failed: {result.pop('error')}", file=sys.stderr)
+        figures.update(result)
+        driver.get(f"{origin}/?token={token}")
+        wait_open(driver)
+        for width, height in ((640, 360), (1280, 720), (1920, 1080)):
+            result = driver.execute_async_script(FRAMES, width, height, 2 if quick else 5)
+            if "error" in result:
+                print(f"  frames failed: {result['error']}", file=sys.stderr)
+                continue
+            figures[f"{width} x {height} frames drawn"] = result["drawn"]
+            figures[f"{width} x {height} frames raised"] = result["raised"]
+            figures[f"{width} x {height} display"] = result["display"]
+    finally:
+        stop_host(host)
+    return figures
+
+
+def main(argv):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--quick", action="store_true", help="fewer calls, shorter frame runs")
+    cut = argv.index("--side") if "--side" in argv else len(argv)
+    options = parser.parse_args(argv[:cut])
+    sides = []  # (name, command)
+    words = argv[cut:]
+    while words:
+        if words[0] != "--side" or len(words) < 3 or words[2] != "--":
+            raise SystemExit("usage: page_bench.py [--rounds N] --side NAME -- COMMAND... ...")
+        name, words = words[1], words[3:]
+        end = words.index("--side") if "--side" in words else len(words)
+        sides.append((name, words[:end]))
+        words = words[end:]
+    chrome = webdriver.ChromeOptions()
+    chrome.binary_location = "/usr/bin/chromium"
+    profile = tempfile.mkdtemp(prefix="kv-bench-chromium-")
+    for flag in CHROME_FLAGS + [f"--user-data-dir={profile}"]:
+        chrome.add_argument(flag)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chrome)
+    driver.set_script_timeout(300)
+    results = {name: [] for name, _ in sides}
+    try:
+        for r in range(options.rounds):
+            order = sides if r % 2 == 0 else sides[::-1]
+            for name, command in order:
+                load = os.getloadavg()[0]
+                print(f"round {r + 1}: {name} (load {load:.1f})", file=sys.stderr, flush=True)
+                figures = one_round(driver, command, options.quick)
+                figures["load"] = load
+                results[name].append(figures)
+    finally:
+        driver.quit()
+        subprocess.run(["rm", "-rf", profile], check=False)
+    missed = 0
+    for name, _ in sides:
+        rounds = results[name]
+        loads = [f["load"] for f in rounds]
+        print(f"\n{name}: {len(rounds)} rounds, load average {min(loads):.1f} to {max(loads):.1f}")
+        print(f"{'figure':44} {'median':>10} {'range':>21} {'target':>10}")
+        for label, unit, target, lower in FIGURES:
+            values = [f[label] for f in rounds if label in f]
+            if not values:
+                print(f"{label:44} {'failed':>10}")
+                missed += 1
+                continue
+            median = statistics.median(values)
+            if unit == "fps":  # the display's rate in the same runs (requestAnimationFrame)
+                display = [f[label.replace("frames drawn", "display")] for f in rounds
+                           if label in f]
+                target = round(statistics.median(display) * 0.97, 1)
+            ok = median <= target if lower else median >= target
+            missed += not ok
+            sign = "<=" if lower else ">="
+            print(f"{label:44} {median:8.2f}{unit:>3} {min(values):9.2f} to {max(values):<9.2f}"
+                  f"{sign} {target:g} {unit}{'' if ok else '  MISSED'}")
+        for width, height in ((640, 360), (1280, 720), (1920, 1080)):
+            values = [f[f"{width} x {height} frames raised"] for f in rounds
+                      if f"{width} x {height} frames raised" in f]
+            if values:
+                print(f"{f'  ({width} x {height} frames answered to the page)':44} "
+                      f"{statistics.median(values):8.2f}fps")
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
