@@ -1,57 +1,15 @@
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core_thread.h"
 #include "dispatch.h"
 
 namespace {
 
-// A core thread like the host's: runs queued handlers in order.
-class CoreThread : public corvel::ICoreDispatcher {
- public:
-  CoreThread() : thread_([this] { Loop(); }) {}
-  ~CoreThread() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    ready_.notify_one();
-    thread_.join();
-  }
-  void Dispatch(corvel::IDispatchHanler* handler) override {
-    if (handler == nullptr) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back(handler);
-    }
-    ready_.notify_one();
-  }
-
- private:
-  void Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (queue_.empty()) return;
-      corvel::IDispatchHanler* handler = queue_.front();
-      queue_.pop_front();
-      lock.unlock();
-      handler->Run();
-      lock.lock();
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<corvel::IDispatchHanler*> queue_;
-  bool stopping_ = false;
-  std::thread thread_;
-};
+using kv_common::CoreThread;
 
 struct Counter {
   int Count(std::atomic<int>* order, int value, int /*unused*/) {

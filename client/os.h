@@ -37,14 +37,6 @@ bool ShellOpen(const std::wstring& file, const wchar_t* parameters, const wchar_
 // null gives an empty text. Bytes the encoding cannot read become U+FFFD.
 std::wstring LocaleToWide(const char* text);
 
-#if !defined(_WIN32)
-// Native builds only. The native build creates nothing on the Linux file system and launches
-// nothing: CreateFolder and ShellOpen refuse and record what they were asked, as
-// L"create <path>" and L"open <file>|<parameters>|<directory>". Returns the records since the
-// last call and forgets them.
-std::vector<std::wstring> TakeRefusedShellCalls();
-#endif
-
 // The system microphone mute of a wave-input device, through the Windows mixer.
 // `controlFound`: the device's recording line and its mute control were found; `muted`: the value
 // read.

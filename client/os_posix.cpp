@@ -69,6 +69,7 @@ bool ShellOpen(const std::wstring& file, const wchar_t* parameters, const wchar_
   return false;
 }
 
+// The test hook of tests/harness/refused_shell_calls.h.
 std::vector<std::wstring> TakeRefusedShellCalls() {
   std::lock_guard<std::mutex> hold(g_refused_lock);
   std::vector<std::wstring> calls;

@@ -16,5 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# ctest and gtest_discover_tests launch the test programs through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest and gtest_discover_tests launch the test programs through Wine, in a prefix of their own.
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/wine-guard")

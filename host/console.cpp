@@ -134,141 +134,6 @@ cJSON* AttachedText(const cJSON* arg, Attached& attached) {
 
 }  // namespace
 
-void Output::Print(cJSON* value) {
-  Json owned(value);
-  char* text = pretty_ ? cJSON_Print(value) : cJSON_PrintUnformatted(value);
-  if (text == nullptr) return;
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    std::fputs(text, stream_);
-    std::fputc('\n', stream_);
-    std::fflush(stream_);
-  }
-  cJSON_free(text);
-}
-
-void Output::PrintWithBytes(cJSON* value, const std::vector<ByteSpan>& parts) {
-  Json owned(value);
-  char* text = cJSON_PrintUnformatted(value);
-  if (text == nullptr) return;
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    std::fputs(text, stream_);
-    std::fputc('\n', stream_);
-    for (const ByteSpan& part : parts) std::fwrite(part.data, 1, part.size, stream_);
-    std::fflush(stream_);
-  }
-  cJSON_free(text);
-}
-
-void Output::PrintText(const std::string& text) {
-  if (pretty_) {
-    if (cJSON* parsed = cJSON_Parse(text.c_str())) return Print(parsed);
-  }
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  std::fputs(text.c_str(), stream_);
-  std::fputc('\n', stream_);
-  std::fflush(stream_);
-}
-
-void Output::Error(const std::string& why) {
-  cJSON* line = cJSON_CreateObject();
-  cJSON_AddStringToObject(line, "error", why.c_str());
-  Print(line);
-}
-
-CoreThread::CoreThread() : thread_([this] { Loop(); }) {}
-
-CoreThread::~CoreThread() { Stop(); }
-
-void CoreThread::Stop() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    wake_.notify_one();
-  }
-  thread_.join();
-}
-
-void CoreThread::Dispatch(corvel::IDispatchHanler* handler) {
-  if (handler == nullptr) return;  // kv_client could not allocate the item
-  std::lock_guard<std::mutex> lock(mutex_);
-  queue_.push_back(handler);
-  wake_.notify_one();
-}
-
-void CoreThread::WaitIdle() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [this] { return queue_.empty() && !running_; });
-}
-
-void CoreThread::Loop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (queue_.empty()) return;
-    corvel::IDispatchHanler* handler = queue_.front();
-    queue_.pop_front();
-    running_ = true;
-    lock.unlock();
-    handler->Run();  // drops kv_client's reference; the handler deletes itself
-    lock.lock();
-    running_ = false;
-    if (queue_.empty()) idle_.notify_all();
-  }
-}
-
-void ScriptRunner::AsyncRunScript(char* script) {
-  cJSON* line = cJSON_CreateObject();
-  if (script == nullptr) {
-    cJSON_AddNullToObject(line, "script");
-  } else {
-    // The text lies in a 1024-byte block; never read beyond it.
-    cJSON_AddStringToObject(line, "script", std::string(script, strnlen(script, 1024)).c_str());
-  }
-  corvel::LargeMemoryRelease(script);
-  out_.Print(line);
-}
-
-void ScriptRunner::AsyncRunReserved() { out_.Error("AsyncRunReserved was called"); }
-
-int ScriptRunner::AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) {
-  wchar_t text[1024] = L"";
-  if (format != nullptr) {
-    va_list args;
-    va_start(args, format);
-    std::vswprintf(text, sizeof text / sizeof text[0], format, args);
-    va_end(args);
-  }
-  cJSON* line = cJSON_CreateObject();
-  cJSON_AddStringToObject(line, "formatted", WideToUtf8(name).c_str());
-  cJSON_AddStringToObject(line, "text", WideToUtf8(text).c_str());
-  out_.Print(line);
-  return 0;
-}
-
-void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* args) {
-  const corvel::GenericItem* bytes = frameBytes_ ? FirstBorrowedBytes(args) : nullptr;
-  // --framed: long texts follow the line raw, neither escaped here nor parsed by the reader (an
-  // event with a frame keeps them in its line).
-  std::vector<ByteSpan> texts;
-  cJSON* line = EncodeEvent(name, count, args, framedTexts_ && bytes == nullptr ? &texts : nullptr);
-  if (bytes != nullptr) {
-    // The frame is read before the array goes back: the stream's next frame overwrites it.
-    cJSON_AddNumberToObject(line, "bytesFollow", bytes->size);
-    out_.PrintWithBytes(line, {{static_cast<const char*>(bytes->data), static_cast<size_t>(bytes->size)}});
-  } else if (!texts.empty()) {
-    size_t size = 0;
-    for (const ByteSpan& text : texts) size += text.size;
-    cJSON_AddNumberToObject(line, "textsFollow", static_cast<double>(size));
-    out_.PrintWithBytes(line, texts);
-  } else {
-    out_.Print(line);
-  }
-  corvel::ReleaseGenericArray(args);
-}
-
 Console::Console(const Options& options)
     : out_(stdout, options.pretty),
       quiet_(options.quiet),
@@ -443,8 +308,11 @@ void Console::Command(const cJSON* request) {
                         message->result ? cJSON_Duplicate(message->result, 1) : cJSON_CreateNull());
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
+  // The room is followed even when the notes are off.
+  const std::vector<std::string> notes =
+      room_notes_.After(request, message->result, message->resultCount);
   if (quiet_) return;
-  for (const std::string& note : CommandNotes(request, message->resultCount)) {
+  for (const std::string& note : notes) {
     cJSON* noted = cJSON_CreateObject();
     cJSON_AddStringToObject(noted, "note", note.c_str());
     out_.Print(noted);

@@ -1,79 +1,17 @@
-// The console host: the script host's two objects (JavaScriptAsyncRunBase, ICoreDispatcher) and
-// the line interpreter that drives kv_client and the simulated engine. See docs/console.md.
+// The console host's line interpreter: drives kv_client and the simulated engine through the
+// script host's two objects (script_host.h). See docs/console.md.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "encode.h"
+#include "core_thread.h"
 #include "kv/kv_client.h"
+#include "notes.h"
+#include "script_host.h"
 
 namespace kv_host {
-
-// Writes whole lines to a stream, one writer at a time (events arrive on engine threads).
-class Output {
- public:
-  Output(std::FILE* stream, bool pretty) : stream_(stream), pretty_(pretty) {}
-  // Prints `value` (a JSON object; ownership taken) as one line, or indented with --pretty.
-  void Print(cJSON* value);
-  // Prints `value` as one line followed directly by the raw bytes of `parts` (--frame-bytes,
-  // --framed), so that no other line comes between them.
-  void PrintWithBytes(cJSON* value, const std::vector<ByteSpan>& parts);
-  // Prints a JSON text produced elsewhere (re-indented with --pretty).
-  void PrintText(const std::string& text);
-  void Error(const std::string& why);
-
- private:
-  std::recursive_mutex mutex_;  // a debug line can arrive on a thread that is printing
-  std::FILE* stream_;
-  bool pretty_;
-};
-
-// The core thread: runs dispatched work items one at a time, in order.
-class CoreThread : public corvel::ICoreDispatcher {
- public:
-  CoreThread();
-  ~CoreThread();
-  // Runs what is queued, then ends the thread; later work items are not run. Idempotent.
-  void Stop();
-  void Dispatch(corvel::IDispatchHanler* handler) override;
-  // Returns once every item dispatched so far has run.
-  void WaitIdle();
-
- private:
-  void Loop();
-  std::mutex mutex_;
-  std::condition_variable wake_, idle_;
-  std::deque<corvel::IDispatchHanler*> queue_;
-  bool running_ = false, stopping_ = false;
-  std::thread thread_;
-};
-
-// What kv_client posts to the scripts becomes one output line each; every array and script
-// block is freed with kv_client's own functions. Safe from any thread.
-class ScriptRunner : public corvel_client_win::JavaScriptAsyncRunBase {
- public:
-  explicit ScriptRunner(Output& out) : out_(out) {}
-  // --frame-bytes: borrowed bytes follow their event line raw. Set before Init.
-  void SetFrameBytes(bool on) { frameBytes_ = on; }
-  // --framed: an event's long texts follow its line raw. Set before Init.
-  void SetFramedTexts(bool on) { framedTexts_ = on; }
-  void AsyncRunScript(char* script) override;
-  void AsyncRunReserved() override;
-  int AsyncRunFormatted(const wchar_t* name, const wchar_t* format, ...) override;
-  void AsyncRun(const char* name, int count, corvel::GenericArray* args) override;
-
- private:
-  Output& out_;
-  bool frameBytes_ = false;
-  bool framedTexts_ = false;
-};
 
 struct Options {
   bool pretty = false;
@@ -129,9 +67,10 @@ class Console {
   bool plainArgs_;
   bool framed_;
   Attached* attached_ = nullptr;  // the bytes of the --framed record being run
-  CoreThread core_;
+  kv_common::CoreThread core_;
   ScriptRunner run_;
   bool initialised_ = false;
+  RoomNotes room_notes_;
 };
 
 // The process's memory for {"host":"memory"}: bytes in use on the heap that kv_client allocates

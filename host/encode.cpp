@@ -5,36 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "json_numbers.h"
+
 namespace kv_host {
 
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-cJSON* Int64Json(int64_t value) {
-  constexpr int64_t kExact = int64_t{1} << 53;
-  if (value > -kExact && value < kExact) return cJSON_CreateNumber(static_cast<double>(value));
-  char text[32];
-  std::snprintf(text, sizeof text, "%" PRId64, value);
-  return cJSON_CreateRaw(text);
-}
 
 cJSON* DoubleJson(double value) {
   // JSON has no NaN or infinity; say so rather than print something unparsable.
@@ -45,66 +20,6 @@ cJSON* DoubleJson(double value) {
 }
 
 }  // namespace
-
-std::string WideToUtf8(const wchar_t* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (const wchar_t* p = text; *p != 0; ++p) {
-    uint32_t c = static_cast<uint32_t>(*p);
-    if (sizeof(wchar_t) == 2) {
-      c &= 0xFFFF;
-      if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
-        ++p;
-      }
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
-bool Base64Decode(const std::string& text, std::vector<uint8_t>& out) {
-  // Sextet of each byte; 64 marks whitespace (skipped), 65 padding, 255 anything else.
-  static const auto kSextets = [] {
-    std::array<uint8_t, 256> table{};
-    table.fill(255);
-    const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (uint8_t i = 0; i < 64; ++i) table[static_cast<uint8_t>(alphabet[i])] = i;
-    for (const char c : {' ', '\n', '\r', '\t'}) table[static_cast<uint8_t>(c)] = 64;
-    table['='] = 65;
-    return table;
-  }();
-  out.clear();
-  out.reserve(text.size() / 4 * 3 + 3);
-  uint32_t word = 0;
-  int bits = 0;
-  bool padding = false;
-  for (const char c : text) {
-    const uint8_t sextet = kSextets[static_cast<uint8_t>(c)];
-    if (sextet == 64) continue;
-    if (sextet == 65) {
-      padding = true;
-      continue;
-    }
-    if (sextet == 255 || padding) return false;
-    word = (word << 6) | sextet;
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<uint8_t>((word >> bits) & 0xFF));
-    }
-  }
-  return true;
-}
-
-uint32_t Fnv1a(const uint8_t* data, size_t size) {
-  uint32_t hash = 2166136261u;
-  for (size_t i = 0; i < size; ++i) {
-    hash ^= data[i];
-    hash *= 16777619u;
-  }
-  return hash;
-}
 
 cJSON* EncodeItem(const corvel::GenericItem* item) {
   if (item == nullptr) return cJSON_CreateNull();
@@ -129,7 +44,7 @@ cJSON* EncodeItem(const corvel::GenericItem* item) {
     case corvel::kGenericInt64: {
       int64_t value = 0;
       std::memcpy(&value, data, sizeof value);
-      cJSON_AddItemToObject(out, "value", Int64Json(value));
+      cJSON_AddItemToObject(out, "value", kv_common::JsonInt64(value));
       break;
     }
     case corvel::kGenericDouble: {

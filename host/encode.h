@@ -1,5 +1,5 @@
-// Pure conversions of the console host: the JSON form of posted argument lists, wide texts as
-// UTF-8, base64 byte blocks and the FNV-1a checksum of borrowed bytes.
+// Pure conversions of the console host: the JSON form of posted argument lists (the text
+// encodings themselves are common/text_codecs.h).
 #pragma once
 
 #include <cstddef>
@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "kv/kv_client.h"
+#include "text_codecs.h"
 
 namespace kv_host {
 
-// UTF-8 of a wide text (UTF-16 where wchar_t has 16 bits, UTF-32 elsewhere); invalid units become
-// U+FFFD.
-std::string WideToUtf8(const wchar_t* text);
-
-// False on characters outside the base64 alphabet (whitespace skipped, padding optional).
-bool Base64Decode(const std::string& text, std::vector<uint8_t>& out);
-
-uint32_t Fnv1a(const uint8_t* data, size_t size);
+using kv_common::Base64Decode;
+using kv_common::Fnv1a;
+using kv_common::WideToUtf8;
 
 // {"type":..,"value":..} for one item (type 14: "size" and "fnv1a"; unknown types: "size").
 // A null item becomes JSON null. The caller owns the result.

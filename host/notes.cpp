@@ -397,4 +397,67 @@ std::vector<std::string> CommandNotes(const cJSON* line, int resultCount) {
   return notes;
 }
 
+namespace {
+
+// Why a class refuses a live command inside a room (docs/console.md, "The classroom mode").
+const struct {
+  const char* command;
+  const char* why;
+} kRefusals[] = {
+    {"live.applyMicrophone",
+     "the microphone queue is closed (onMicrophoneQueueOpened opens it), "
+     "or your hand is already up or you are speaking"},
+    {"live.approveMicrophone", "that user has no hand up"},
+    {"live.revokeMicrophone", "that user has no hand up and is not speaking"},
+    {"live.myAnswer",
+     "no open question has that questionId (OnAddQuestion brings one), or you "
+     "answered it already"},
+    {"live.endQuestion", "no open question has that id"},
+    {"live.removeQuestion", "no question has that id"},
+    {"live.setNickname", "the name is empty"},
+    {"live.banUser", "no user with that id is in the room"},
+    {"live.unBanUser", "no user with that id is in the room"},
+    {"live.pageUp", "the first page is already shown"},
+    {"live.pageTo", "pages start at 1"},
+    {"live.addQuestion", "a question has 1 to 26 options (optionNum)"},
+};
+
+}  // namespace
+
+std::vector<std::string> RoomNotes::After(const cJSON* line, const cJSON* result, int resultCount) {
+  std::vector<std::string> notes = CommandNotes(line, resultCount);
+  const cJSON* call = cJSON_GetObjectItemCaseSensitive(line, "call");
+  const std::string name = cJSON_IsString(call) ? call->valuestring : "";
+  const CommandSpec* command = FindCommand(name);
+  if (command == nullptr || command->row->table != corvel_client::CommandTable::kLive) {
+    return notes;
+  }
+  const cJSON* first = cJSON_GetArrayItem(result, 0);
+  const double code = cJSON_IsNumber(first) ? first->valuedouble : 0;
+  if (name == "live.enterRoom") {
+    inRoom_ = resultCount > 0 && code >= 0;
+    return notes;
+  }
+  if (name == "live.quitRoom") {
+    if (!inRoom_) notes.push_back("no room is entered, so there is none to leave");
+    inRoom_ = false;
+    return notes;
+  }
+  if (resultCount == 0) return notes;  // not handled at all: CommandNotes said why
+  if (!inRoom_) {
+    notes.push_back(name +
+                    " was sent before a room was entered (live.enterRoom answering 0): a "
+                    "class refuses it, and nothing it would bring comes");
+    return notes;
+  }
+  if (code >= 0) return notes;
+  for (const auto& refusal : kRefusals) {
+    if (name == refusal.command) {
+      notes.push_back(name + " was refused (" + std::to_string(static_cast<int>(code)) +
+                      "): " + refusal.why);
+    }
+  }
+  return notes;
+}
+
 }  // namespace kv_host

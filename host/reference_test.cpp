@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/recording_host.h"
+#include "recording_host.h"
 #include "kv/sim_engine.h"
 #include "method_names.h"
 

@@ -83,11 +83,15 @@ std::string Control(const cJSON* request) {
     Json reply = Emit(request);
     return reply ? PrintJson(reply.get()) : "";
   }
-  if (what == "wait") return TakePendingReplies();
+  if (what == "wait") {
+    ClassroomRelease();
+    return TakePendingReplies();
+  }
   if (what == "journal") return PrintJson(Sim::Get().state.TakeJournal().get());
   if (what == "classroom") {
     const bool on = AsBool(Member(request, "on"), true);
     Sim::Get().state.SetClassroom(on);
+    ClassroomHold(on && AsBool(Member(request, "held"), false));
     if (!on) {
       Sim::Get().video.Stop();
       Sim::Get().playback.Stop();
@@ -99,6 +103,7 @@ std::string Control(const cJSON* request) {
     Sim::Get().playback.Stop();
     TakePendingReplies();
     ClearLoopback();
+    ClassroomReset();
     Sim::Get().state.Reset();
     return "";
   }

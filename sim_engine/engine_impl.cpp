@@ -112,21 +112,23 @@ class SimDevice final : public CorvelDeviceEngine {
   const char* owner_;
 };
 
+// Every live call is journaled, answered as scripted, and, in the classroom mode, answered by
+// the class (sim_engine/classroom.cpp) when the scripted code accepts it.
+int LiveCall(const char* op, cJSON* args) {
+  Json copy(cJSON_Duplicate(args, /*recurse=*/1));
+  return ClassroomLive(op, copy.get(), Call(op, args).code);
+}
+
 class SimLive final : public corvel::CorvelLiveEngine {
  public:
   SimDevice device{"live"};
 
   int Release() override { return Plain("Live.Release"); }
   int EnterRoom(const corvel::EnterRoomConfig* config) override {
-    const Reply reply = Call(
-        "Live.EnterRoom", Args({config != nullptr ? ConfigToJson(*config) : cJSON_CreateNull()}));
-    if (reply.code >= 0 && config != nullptr) ClassroomEnterRoom(*config);
-    return reply.code;
+    return LiveCall("Live.EnterRoom",
+                    Args({config != nullptr ? ConfigToJson(*config) : cJSON_CreateNull()}));
   }
-  int QuitRoom() override {
-    ClassroomQuitRoom();
-    return Plain("Live.QuitRoom");
-  }
+  int QuitRoom() override { return Plain("Live.QuitRoom"); }
   int StartClass() override { return Plain("Live.StartClass"); }
   int EndClass() override { return Plain("Live.EndClass"); }
   int Reserved0() override { return Plain("Live.Reserved0"); }
@@ -137,18 +139,16 @@ class SimLive final : public corvel::CorvelLiveEngine {
   int OpenMicrophoneQueue() override { return Plain("Live.OpenMicrophoneQueue"); }
   int CloseMicrophoneQueue() override { return Plain("Live.CloseMicrophoneQueue"); }
   int SettingMicrophone(int a, int b) override {
-    return Call("Live.SettingMicrophone", Args({MakeInt(a), MakeInt(b)})).code;
+    return LiveCall("Live.SettingMicrophone", Args({MakeInt(a), MakeInt(b)}));
   }
   int Reserved1() override { return Plain("Live.Reserved1"); }
   int SendChatMessage(const std::string& userId, const std::string& text, int type) override {
-    const Reply reply =
-        Call("Live.SendChatMessage", Args({MakeString(userId), MakeString(text), MakeInt(type)}));
-    if (reply.code >= 0) ClassroomChat(userId, text, type);
-    return reply.code;
+    return LiveCall("Live.SendChatMessage",
+                    Args({MakeString(userId), MakeString(text), MakeInt(type)}));
   }
   int Reserved2() override { return Plain("Live.Reserved2"); }
   int PublishKeynote(const corvel::KeynoteInfo& keynote) override {
-    return Call("Live.PublishKeynote", Args({KeynoteToJson(keynote)})).code;
+    return LiveCall("Live.PublishKeynote", Args({KeynoteToJson(keynote)}));
   }
   int PageUp() override { return Plain("Live.PageUp"); }
   int PageDown() override { return Plain("Live.PageDown"); }
@@ -156,11 +156,8 @@ class SimLive final : public corvel::CorvelLiveEngine {
   int Reserved3() override { return Plain("Live.Reserved3"); }
   int Reserved4() override { return Plain("Live.Reserved4"); }
   int SyncStroke(const corvel::Point* points, int count, int a, int b) override {
-    const Reply reply =
-        Call("Live.SyncStroke",
-             Args({PointsToJson(points, count), MakeInt(count), MakeInt(a), MakeInt(b)}));
-    if (reply.code >= 0) ClassroomStroke(points, count, a, b);
-    return reply.code;
+    return LiveCall("Live.SyncStroke",
+                    Args({PointsToJson(points, count), MakeInt(count), MakeInt(a), MakeInt(b)}));
   }
   int EraseStroke() override { return Plain("Live.EraseStroke"); }
   int GetOutputLevel(int which, uint32_t& level) override {
@@ -176,38 +173,31 @@ class SimLive final : public corvel::CorvelLiveEngine {
   int UnBanAllUser() override { return Plain("Live.UnBanAllUser"); }
   int CancelTopMessage() override { return Plain("Live.CancelTopMessage"); }
   int SetNickname(std::string name) override {
-    return Call("Live.SetNickname", Args({MakeString(name)})).code;
+    return LiveCall("Live.SetNickname", Args({MakeString(name)}));
   }
   int OpenVideoMic() override { return Plain("Live.OpenVideoMic"); }
   int CloseVideoMic() override { return Plain("Live.CloseVideoMic"); }
   int BeginSendVideo(int kind) override {
-    const Reply reply = Call("Live.BeginSendVideo", Args({MakeInt(kind)}));
-    if (reply.code >= 0) ClassroomVideo(true);
-    return reply.code;
+    return LiveCall("Live.BeginSendVideo", Args({MakeInt(kind)}));
   }
-  int StopSendVideo() override {
-    ClassroomVideo(false);
-    return Plain("Live.StopSendVideo");
-  }
+  int StopSendVideo() override { return Plain("Live.StopSendVideo"); }
   int SwitchVideoStyle(int a, int b) override {
-    return Call("Live.SwitchVideoStyle", Args({MakeInt(a), MakeInt(b)})).code;
+    return LiveCall("Live.SwitchVideoStyle", Args({MakeInt(a), MakeInt(b)}));
   }
   int AddQuestion(int type, int optionNum, const int32_t* options, int count) override {
-    return Call("Live.AddQuestion", Args({MakeInt(type), MakeInt(optionNum),
-                                          Int32sToJson(options, count), MakeInt(count)}))
-        .code;
+    return LiveCall("Live.AddQuestion", Args({MakeInt(type), MakeInt(optionNum),
+                                              Int32sToJson(options, count), MakeInt(count)}));
   }
   int RemoveQuestion(int questionId) override { return Int("Live.RemoveQuestion", questionId); }
   int EndQuestion(int questionId) override { return Int("Live.EndQuestion", questionId); }
   int MyAnswer(int questionId, const int32_t* options, int count) override {
-    return Call("Live.MyAnswer",
-                Args({MakeInt(questionId), Int32sToJson(options, count), MakeInt(count)}))
-        .code;
+    return LiveCall("Live.MyAnswer",
+                    Args({MakeInt(questionId), Int32sToJson(options, count), MakeInt(count)}));
   }
 
  private:
-  static int Plain(const char* op) { return Call(op, Args({})).code; }
-  static int Int(const char* op, int value) { return Call(op, Args({MakeInt(value)})).code; }
+  static int Plain(const char* op) { return LiveCall(op, Args({})); }
+  static int Int(const char* op, int value) { return LiveCall(op, Args({MakeInt(value)})); }
 };
 
 class SimOfflinePlay final : public corvel::CorvelOfflinePlayEngine {

@@ -340,6 +340,9 @@ TEST_F(EngineTest, ClassroomVideoAndPlaybackRunUntilStopped) {
   engine->SetCallback(&callback);
   Control(R"({"sim":"classroom","on":true})");
   corvel::CorvelLiveEngine* live = corvel::CorvelLiveEngine::GetInterface(engine);
+  EXPECT_LT(live->BeginSendVideo(0), 0);  // the class sends no camera before a room is entered
+  corvel::EnterRoomConfig room;
+  ASSERT_EQ(live->EnterRoom(&room), 0);
   EXPECT_EQ(live->BeginSendVideo(0), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(live->StopSendVideo(), 0);

@@ -495,6 +495,7 @@ Json Emit(const cJSON* request) {
     Fail(reply.get(), error.c_str());
     return reply;
   }
+  ClassroomHeard(name, args);
 
   // Several engine threads at once: every thread runs the event `repeat` times.
   const int32_t threads = AsInt32(Member(request, "threads"), 0);

@@ -89,13 +89,4 @@ std::vector<uint8_t> CompactI420(const PlanarFrame& frame, int32_t width, int32_
   return out;
 }
 
-uint32_t Fnv1a(const uint8_t* data, size_t size) {
-  uint32_t hash = 2166136261u;
-  for (size_t i = 0; i < size; ++i) {
-    hash ^= data[i];
-    hash *= 16777619u;
-  }
-  return hash;
-}
-
 }  // namespace kv_sim

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "text_codecs.h"
+
 namespace kv_sim {
 
 struct PlanarFrame {
@@ -36,6 +38,6 @@ std::vector<uint8_t> MakePackedFrame(int32_t count, int32_t frame);
 std::vector<uint8_t> CompactI420(const PlanarFrame& frame, int32_t width, int32_t height);
 
 // 32-bit FNV-1a of `size` bytes.
-uint32_t Fnv1a(const uint8_t* data, size_t size);
+using kv_common::Fnv1a;
 
 }  // namespace kv_sim

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "json_numbers.h"
+
 namespace kv_sim {
 
 Json ParseJson(const std::string& text) { return Json(cJSON_Parse(text.c_str())); }
@@ -70,20 +72,9 @@ const cJSON* Element(const cJSON* array, int index) {
   return cJSON_GetArrayItem(array, index);
 }
 
-cJSON* MakeInt(int64_t value) {
-  constexpr int64_t kExact = int64_t{1} << 53;
-  if (value > -kExact && value < kExact) return cJSON_CreateNumber(static_cast<double>(value));
-  char text[32];
-  std::snprintf(text, sizeof text, "%" PRId64, value);
-  return cJSON_CreateRaw(text);
-}
+cJSON* MakeInt(int64_t value) { return kv_common::JsonInt64(value); }
 
-cJSON* MakeUInt(uint64_t value) {
-  if (value < (uint64_t{1} << 53)) return cJSON_CreateNumber(static_cast<double>(value));
-  char text[32];
-  std::snprintf(text, sizeof text, "%" PRIu64, value);
-  return cJSON_CreateRaw(text);
-}
+cJSON* MakeUInt(uint64_t value) { return kv_common::JsonUInt64(value); }
 
 cJSON* MakeFloat(float value) {
   if (!std::isfinite(value)) return cJSON_CreateNull();
@@ -105,48 +96,5 @@ cJSON* MakeBool(bool value) { return cJSON_CreateBool(value ? 1 : 0); }
 cJSON* MakeString(const std::string& value) { return cJSON_CreateString(value.c_str()); }
 
 void Put(cJSON* object, const char* key, cJSON* item) { cJSON_AddItemToObject(object, key, item); }
-
-namespace {
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-}
-
-std::string Base64Encode(const uint8_t* data, size_t size) {
-  std::string out;
-  out.reserve((size + 2) / 3 * 4);
-  for (size_t i = 0; i < size; i += 3) {
-    const uint32_t b0 = data[i];
-    const uint32_t b1 = i + 1 < size ? data[i + 1] : 0;
-    const uint32_t b2 = i + 2 < size ? data[i + 2] : 0;
-    const uint32_t word = (b0 << 16) | (b1 << 8) | b2;
-    out += kAlphabet[(word >> 18) & 63];
-    out += kAlphabet[(word >> 12) & 63];
-    out += i + 1 < size ? kAlphabet[(word >> 6) & 63] : '=';
-    out += i + 2 < size ? kAlphabet[word & 63] : '=';
-  }
-  return out;
-}
-
-bool Base64Decode(const std::string& text, std::vector<uint8_t>& out) {
-  out.clear();
-  uint32_t word = 0;
-  int bits = 0;
-  bool padding = false;
-  for (const char c : text) {
-    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-    if (c == '=') {
-      padding = true;
-      continue;
-    }
-    const char* found = std::strchr(kAlphabet, c);
-    if (c == '\0' || found == nullptr || padding) return false;
-    word = (word << 6) | static_cast<uint32_t>(found - kAlphabet);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<uint8_t>((word >> bits) & 0xFF));
-    }
-  }
-  return true;
-}
 
 }  // namespace kv_sim

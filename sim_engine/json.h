@@ -9,6 +9,8 @@
 
 #include <cjson/cJSON.h>
 
+#include "text_codecs.h"
+
 namespace kv_sim {
 
 struct JsonDeleter {
@@ -47,8 +49,7 @@ cJSON* MakeString(const std::string& value);
 // Adds `item` under `key`; ownership passes to `object`.
 void Put(cJSON* object, const char* key, cJSON* item);
 
-std::string Base64Encode(const uint8_t* data, size_t size);
-// False on characters outside the base64 alphabet (whitespace is skipped; padding optional).
-bool Base64Decode(const std::string& text, std::vector<uint8_t>& out);
+using kv_common::Base64Decode;
+using kv_common::Base64Encode;
 
 }  // namespace kv_sim

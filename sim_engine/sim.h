@@ -86,11 +86,17 @@ cJSON* Args(std::initializer_list<cJSON*> items);
 cJSON* PointerArg(const void* pointer);
 
 // Classroom reactions to calls (no-ops when the classroom mode is off).
-void ClassroomEnterRoom(const corvel::EnterRoomConfig& config);
-void ClassroomQuitRoom();
-void ClassroomChat(const std::string& userId, const std::string& text, int type);
-void ClassroomStroke(const corvel::Point* points, int count, int a, int b);
-void ClassroomVideo(bool on);
+// The class's answer to a live call the engine accepted (`code` 0 or more), `args` as journaled:
+// the code to return (negative when the class refuses it); `code` outside the classroom mode.
+int ClassroomLive(const std::string& op, const cJSON* args, int code);
+// An emitted event (another participant's act) changes the class as it would a real one.
+void ClassroomHeard(const std::string& event, const cJSON* args);
+// Held: the class's events wait for ClassroomRelease ({"sim":"wait"}), so that scripts comparing
+// output lines see them at a fixed place.
+void ClassroomHold(bool on);
+void ClassroomRelease();
+// Forgets the class and what it held.
+void ClassroomReset();
 void ClassroomOpenMedia(const corvel::EnterRoomConfig& config);
 void ClassroomPlay(bool on);
 int64_t ClassroomPosition();

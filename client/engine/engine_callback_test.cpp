@@ -13,7 +13,7 @@
 #include <windows.h>  // only to observe OutputDebugStringW as a debugger would
 #endif
 
-#include "engine/recording_host.h"
+#include "recording_host.h"
 #include "os.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_callback.h"
-#include "engine/recording_host.h"
+#include "recording_host.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "engine/engine_callback.h"
 #include "os.h"
-#include "text.h"
+#include "text_codecs.h"
 
 namespace corvel_client {
 namespace {
@@ -46,7 +46,7 @@ int StartEngine(EngineHolder& holder) {
   }
   holder.engine->SetOption(254);
   OsLogFolderSystem system;
-  const std::string log_file = WideToUtf8(BuildLogFolder(system) + L"\\engine.txt");
+  const std::string log_file = kv_common::WideToUtf8(BuildLogFolder(system) + L"\\engine.txt");
   holder.engine->SetLogFile(log_file.c_str());
   return 0;
 }

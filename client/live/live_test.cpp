@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/recording_host.h"
+#include "recording_host.h"
 #include "failing_allocator.h"
 #include "kv/sim_engine.h"
 #include "live/live_delegate.h"

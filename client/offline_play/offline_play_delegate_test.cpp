@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "failing_allocator.h"
-#include "offline_play/fake_offline_engine.h"
-#include "offline_play/recording_run.h"
+#include "fake_offline_engine.h"
 #include "os.h"
+#include "recording_run.h"
+#include "refused_shell_calls.h"
 
 namespace {
 

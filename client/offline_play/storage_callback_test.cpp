@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "offline_play/recording_run.h"
+#include "recording_run.h"
 
 namespace {
 

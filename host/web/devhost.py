@@ -84,7 +84,15 @@ SWEEP_SECONDS = 1
 # Served from the page folder: only these types, each with its type named (with nosniff, a
 # module script must come as JavaScript).
 PAGE_TYPES = {".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8",
-              ".css": "text/css; charset=utf-8", ".png": "image/png", ".svg": "image/svg+xml"}
+              ".css": "text/css; charset=utf-8", ".png": "image/png", ".svg": "image/svg+xml",
+              ".json": "application/json", ".jpg": "image/jpeg", ".ico": "image/x-icon",
+              ".ts": "text/plain; charset=utf-8", ".txt": "text/plain; charset=utf-8"}
+# A file of a page: plain names, folders included; no name starts with "." (no "..", no hidden
+# files), and no backslash, "%", NUL or ":" can be in one.
+PAGE_PATH = re.compile(r"([A-Za-z0-9_-][A-Za-z0-9._-]*/)*[A-Za-z0-9_-][A-Za-z0-9._-]*")
+# What a developer's page (--page) gets of the project's own page, at the same paths as the
+# project's page uses: the bridge module and its declarations.
+BRIDGE_FILES = ("js/bridge.js", "js/bridge.d.ts", "js/catalogue.d.ts")
 
 
 def keep_frame_memory():
@@ -986,17 +994,16 @@ async def recording(request):
     return web.FileResponse(path, headers={"Content-Type": "application/octet-stream"})
 
 
-def page_files():
-    """The page's files, found once at start-up: a request names one of them or gets 404, so no
-    name from a request reaches the file system."""
+def page_files(only=None):
+    """The project page's files, found once at start-up: a request names one of them or gets
+    404, so no name from a request reaches the file system. `only`: just these names."""
     files = {}
     for folder, _, names in os.walk(PAGE):
         for name in names:
             path = os.path.join(folder, name)
             kind = PAGE_TYPES.get(os.path.splitext(name)[1])
             relative = os.path.relpath(path, PAGE).replace(os.sep, "/")
-            if kind and re.fullmatch(r"([A-Za-z0-9_-][A-Za-z0-9._-]*/)*[A-Za-z0-9_-][A-Za-z0-9._-]*",
-                                     relative):
+            if kind and PAGE_PATH.fullmatch(relative) and (only is None or relative in only):
                 files[relative] = (path, kind)
     return files
 
@@ -1008,12 +1015,40 @@ async def page_file(request):
     return web.FileResponse(found[0], headers={"Content-Type": found[1]})
 
 
+def own_file(folder, relative, raw_path):
+    """A file of the developer's folder (--page), looked up at each request so that an edited or
+    new file shows at the next reload: the name is checked before any file system call, then the
+    file, links resolved, must still lie inside the folder. None when it does not qualify."""
+    kind = PAGE_TYPES.get(os.path.splitext(relative)[1])
+    # The raw path too: an encoded name ("%2e%2e", "%2f", "%5c", "%00") is refused, not decoded.
+    if kind is None or any(bad in raw_path for bad in ("%", "\\", "/.")) \
+            or not PAGE_PATH.fullmatch(relative):
+        return None
+    path = os.path.realpath(os.path.join(folder, *relative.split("/")))
+    if os.path.commonpath([path, folder]) != folder or not os.path.isfile(path):
+        return None
+    return path, kind
+
+
+async def developer_file(request):
+    found = own_file(request.app["own_page"], request.match_info["path"],
+                     request.raw_path.split("?", 1)[0])
+    if found is None:
+        raise web.HTTPNotFound()
+    return web.FileResponse(found[0], headers={"Content-Type": found[1]})
+
+
 async def index(request):
     # Whatever an earlier occupant of this origin left (storage, caches, service workers; the
     # origin is fresh per run, but the same browser may come back to a reused port) is cleared
     # before the page runs.
-    return web.FileResponse(os.path.join(PAGE, "index.html"), headers={
-        "Content-Type": PAGE_TYPES[".html"], "Clear-Site-Data": '"cache", "cookies", "storage"'})
+    folder = request.app["own_page"]
+    found = own_file(folder, "index.html", "/index.html") if folder else \
+        (os.path.join(PAGE, "index.html"), PAGE_TYPES[".html"])
+    if found is None:
+        raise web.HTTPNotFound(text="the page folder has no index.html\n")
+    return web.FileResponse(found[0], headers={
+        "Content-Type": found[1], "Clear-Site-Data": '"cache", "cookies", "storage"'})
 
 
 def security_headers(origin_host):
@@ -1146,7 +1181,9 @@ async def main(options):
     app["label"] = options.label
     app["pages"] = set()
     app["closing"] = set()
-    app["page_files"] = page_files()
+    # --page: the developer's folder at /, and of the project's page only the bridge.
+    app["own_page"] = os.path.realpath(options.page) if options.page else None
+    app["page_files"] = page_files(BRIDGE_FILES if options.page else None)
     app["site"] = {}  # host (address:port) and headers, once listening
     trace = open(options.trace, "a", encoding="utf-8") if options.trace else None
     app["bridge"] = Bridge(options.command, app["pages"], trace)
@@ -1154,6 +1191,8 @@ async def main(options):
     app.router.add_get("/ws", websocket)
     app.router.add_get("/recording/{key}", recording)
     app.router.add_get("/page/{path:.+}", page_file)
+    if app["own_page"]:
+        app.router.add_get("/{path:.+}", developer_file)
     try:
         await app["bridge"].start()
     except Exception as error:  # noqa: BLE001 - the command itself is wrong: say so and stop
@@ -1194,10 +1233,15 @@ def parse(argv):
                         "is a fresh one in 127.0.0.0/8 every run")
     parser.add_argument("--data", default=os.path.join(HERE, "recording"),
                         help="folder of the recorded class's stored data")
+    parser.add_argument("--page", help="serve this folder at / instead of the classroom page "
+                        "(the bridge stays at /page/js/bridge.js)")
     parser.add_argument("--label", default="kv_host", help="what the page shows as the bridge")
     parser.add_argument("--trace", help="append every line sent to kv_host to this file")
     parser.add_argument("command", nargs="+", help="the kv_host command (after --)")
-    return parser.parse_args(argv)
+    options = parser.parse_args(argv)
+    if options.page and not os.path.isdir(options.page):
+        parser.error(f"--page {options.page}: not a folder")
+    return options
 
 
 if __name__ == "__main__":

@@ -7,7 +7,9 @@ Starts host/web/devhost.py with the given kv_host, checks that a WebSocket with 
 or without the token is refused, then drives the page: enters a room and sees the roster, chats,
 draws a stroke and sees it echoed, sees the camera tile painted with the simulated engine's frame
 (checked by pixel), and plays a recording until the progress moves and the stored data is
-delivered. --shots writes classroom.png and playback.png (scripts/demo); --measure also states
+delivered; then serves the starter page of docs/page-scripts.md with --page and goes through a
+student's own round in it (hand up, answer, nickname), with a misspelt command warned of in the
+browser's console. --shots writes classroom.png and playback.png (scripts/demo); --measure also states
 the frame rates the host sustains at three sizes. Exit status 1 when a check failed.
 """
 import argparse
@@ -51,10 +53,11 @@ def wait(what, condition, timeout=20):
     return check(f"{what} (within {timeout} s)", False)
 
 
-def start_host(command):
+def start_host(command, extra=()):
     label = "kv_client.dll under Wine" if command[0] == "wine" else "native kv_host"
     host = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "host", "web", "devhost.py"),
-                             "--label", label, "--", *command], stdout=subprocess.PIPE, text=True)
+                             "--label", label, *extra, "--", *command], stdout=subprocess.PIPE,
+                            text=True)
     line = host.stdout.readline()
     # A fresh loopback address every run (docs/page-scripts.md, "Safety").
     match = re.search(r"open (http://(127\.\d+\.\d+\.\d+):(\d+)/\?token=(\S+))", line)
@@ -62,6 +65,16 @@ def start_host(command):
         host.kill()
         raise SystemExit(f"the host did not print its address: {line!r}")
     return host, match.group(1), (match.group(2), int(match.group(3))), match.group(4)
+
+
+def stop_host(host, folder):
+    """Ends the host and removes the folder it was given."""
+    host.terminate()
+    try:
+        host.wait(30)
+    except subprocess.TimeoutExpired:
+        host.kill()
+    subprocess.run(["rm", "-rf", folder], check=False)
 
 
 def handshake(address, origin, token):
@@ -254,6 +267,54 @@ def measure(driver):
               f"{result[1]:.1f} drawn/s by it", flush=True)
 
 
+def starter_page(folder):
+    """Writes the starter page of docs/page-scripts.md ("Your own page") into `folder`."""
+    with open(os.path.join(ROOT, "docs", "page-scripts.md"), encoding="utf-8") as doc:
+        text = doc.read()
+    files = re.findall(r"File `([\w.]+)`:\n\n```\w+\n(.*?)```", text, re.S)
+    for name, body in files:
+        with open(os.path.join(folder, name), "w", encoding="utf-8") as out:
+            out.write(body)
+    return [name for name, _ in files]
+
+
+def own_page(driver, command):
+    """The starter page served with --page, and one round of a student's own actions through it:
+    each answered the way a class answers it."""
+    folder = tempfile.mkdtemp(prefix="kv-own-page-")
+    check("the starter page is in the docs", starter_page(folder) == ["index.html", "main.js"])
+    host, url, _, _ = start_host(command, ["--page", folder])
+    try:
+        driver.get(url)
+        roster = lambda: driver.find_element(By.ID, "roster").text  # noqa: E731
+        wait("the starter page shows the roster", lambda: "Teacher" in roster()
+             and "Me (42)" in roster())
+        # The page's own bridge module, for what the starter page has no button for.
+        js(driver, """window.seen = [];
+                      import('/page/js/bridge.js').then((bridge) => {
+                        window.bridge = bridge;
+                        bridge.on('OnMyAnswer', (answer) => window.seen.push(answer));
+                      });""")
+        wait("the bridge module is shared", lambda: js(driver, "return !!window.bridge"))
+        js(driver, "window.bridge.call('live.applyMicrophone')")
+        wait("a hand up reaches the queue",
+             lambda: "Me (42)" in driver.find_element(By.ID, "queue").text)
+        js(driver, """window.bridge.simulate('OnAddQuestion', JSON.stringify(
+                        {questionId: 31, type: 1, optionNum: 4, correctOptions: [1]}))
+                      .then(() => window.bridge.call('live.myAnswer',
+                        JSON.stringify({questionId: 31, selectedOptions: [1]})));""")
+        wait("an answer brings OnMyAnswer", lambda: js(
+            driver, "return window.seen.length === 1 && window.seen[0].correct === true"))
+        js(driver, "window.bridge.call('live.setNickname', 'Mia')")
+        wait("a nickname shows in the roster", lambda: "Mia" in roster())
+        js(driver, "window.bridge.call('live.sendChatMesage', 42, 'hi', 0)")
+        wait("a misspelt command leaves a warning in the browser's console", lambda: any(
+            entry["level"] == "WARNING" and "sendChatMesage" in entry["message"]
+            and "sendChatMessage" in entry["message"] for entry in driver.get_log("browser")))
+    finally:
+        stop_host(host, folder)
+
+
 def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--shots")
@@ -276,6 +337,7 @@ def main(argv):
         chrome.binary_location = "/usr/bin/chromium"
         for flag in CHROME_FLAGS + [f"--user-data-dir={profile}"]:
             chrome.add_argument(flag)
+        chrome.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chrome)
         driver.get(url)
         wait("the page connects", lambda: attribute(driver, "body", "data-connection") == "open")
@@ -298,6 +360,8 @@ def main(argv):
         errors = driver.find_element(By.ID, "errors").text
         check(f"the page reported no error ({errors!r})",
               not [e for e in driver.find_elements(By.CSS_SELECTOR, "#errors li.error")])
+        if not options.measure:
+            own_page(driver, options.command)
     finally:
         if driver is not None:
             driver.quit()
@@ -306,12 +370,7 @@ def main(argv):
                 print(f"measured: {width} x {height}: "
                       f"{measure_host(address, token, width, height):.1f} frames/s through the host "
                       "to a WebSocket client (no browser)", flush=True)
-        host.terminate()
-        try:
-            host.wait(30)
-        except subprocess.TimeoutExpired:
-            host.kill()
-        subprocess.run(["rm", "-rf", profile], check=False)
+        stop_host(host, profile)
     print(f"{len(failures)} failed, {time.monotonic() - started:.1f} s")
     return 1 if failures else 0
 

@@ -643,6 +643,58 @@ async def row_names(host, row):
           and "storage" in headers.get("Clear-Site-Data", ""))
 
 
+async def row_own_page(command, row):
+    """--page DIR: DIR's files are served, read at each request; nothing outside DIR is, however
+    the name is written or wherever a link inside DIR leads; the origin and token rules hold."""
+    base = tempfile.mkdtemp(prefix="kv-hostile-page-")
+    folder, outside = os.path.join(base, "page"), os.path.join(base, "outside")
+    os.makedirs(os.path.join(folder, "sub"))
+    os.makedirs(outside)
+    for path, text in ((os.path.join(folder, "index.html"), "<p>mine</p>"),
+                       (os.path.join(folder, "sub", "a.js"), "export const a = 1;"),
+                       (os.path.join(folder, ".hidden.js"), "hidden"),
+                       (os.path.join(outside, "secret.js"), "secret")):
+        with open(path, "w") as out:
+            out.write(text)
+    os.symlink(os.path.join(outside, "secret.js"), os.path.join(folder, "out.js"))
+    os.symlink(outside, os.path.join(folder, "link"))
+    host = Host(command, ["--page", folder])
+    try:
+        refused = ["/../outside/secret.js", "/%2e%2e/outside/secret.js", "/sub/..%2f..%2fsecret.js",
+                   "/sub%2fa.js", "/sub\\a.js", "/out.js", "/link/secret.js", "/.hidden.js",
+                   "/sub/a.js%00", "/%00", "//" + os.path.join(outside, "secret.js").lstrip("/"),
+                   "/page/js/main.js", "/page/../page/index.html"]
+        for path in refused:
+            status, headers, body = await asyncio.to_thread(http_get, host.address, path)
+            check(row, f"GET {path[:40]} answers {status} with the security headers",
+                  status in (400, 403, 404) and b"secret" not in body and secure_headers(headers))
+        with open(os.path.join(folder, "sub", "new.js"), "w") as out:
+            out.write("export const b = 2;")  # written after the start: served at once
+        for path, body in (("/", b"<p>mine</p>"), ("/sub/new.js", b"export const b = 2;")):
+            status, headers, got = await asyncio.to_thread(http_get, host.address, path)
+            check(row, f"GET {path} serves the folder's file ({status})",
+                  status == 200 and got == body and secure_headers(headers))
+        for path in ("/page/js/bridge.js", "/page/js/catalogue.d.ts"):
+            status, headers, _ = await asyncio.to_thread(http_get, host.address, path)
+            check(row, f"GET {path} serves the project's file ({status}, "
+                       f"{headers.get('Content-Type')})", status == 200)
+        status, _, _ = await asyncio.to_thread(http_get, host.address, "/",
+                                               {"Host": "evil.example"})
+        check(row, f"a foreign Host is refused ({status})", status == 403)
+        for origin, token, wanted in ((host.origin, host.token, 101),
+                                      ("http://evil.example", host.token, 403),
+                                      (host.origin, "", 403)):
+            status, _, _ = await asyncio.to_thread(http_get, host.address, f"/ws?token={token}", {
+                "Host": "%s:%d" % host.address, "Origin": origin, "Upgrade": "websocket",
+                "Connection": "Upgrade", "Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==",
+                "Sec-WebSocket-Version": "13"})
+            check(row, f"the WebSocket from {origin} with {'the' if token else 'no'} token "
+                       f"answers {status}", status == wanted)
+    finally:
+        host.stop()
+        shutil.rmtree(base, ignore_errors=True)
+
+
 async def row_restart(command, row):
     """kv_host ends; a start fails (the program is missing, then the file descriptors are
     exhausted): it is started again with a bounded back-off each time."""
@@ -888,6 +940,7 @@ ROWS = [
     ("idle", 'idle and half-open connections', row_idle, False),
     ("restart", 'kv_host ended, a start failed', row_restart, True),
     ("names", 'names and headers', row_names, False),
+    ("own-page", 'a page folder of its own (--page)', row_own_page, True),
     ("unreadable", 'output the host cannot read', row_fake_kv_host, True),
 ]
 # The row that waits for the answer time runs beside the others.

@@ -5,19 +5,18 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <utility>
 
+#include "core_thread.h"
 #include "kv/kv_client.h"
 
 namespace kv_harness {
@@ -95,55 +94,25 @@ class CountingHost : public corvel_client_win::JavaScriptAsyncRunBase,
       return;
     }
     if (handler->refCount.load() != 1) fault_("a work item arrived without exactly one reference");
-    queue_.push_back(handler);
-    wake_.notify_all();
+    queue_.Push(handler);
   }
 
   // Runs every queued work item on the calling thread (the fuzzer's core thread is its own).
-  void RunQueued() {
-    for (;;) {
-      corvel::IDispatchHanler* handler = nullptr;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (queue_.empty()) break;
-        handler = queue_.front();
-        queue_.pop_front();
-      }
-      handler->Run();  // drops the bridge's reference; the handler deletes itself
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++counts_.ran;
-    }
-  }
+  void RunQueued() { queue_.RunQueued(); }
 
   // Core-thread loop for programs with a real core thread: runs items until `Stop` and the queue
   // is empty.
-  void CoreLoop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (queue_.empty()) return;
-      corvel::IDispatchHanler* handler = queue_.front();
-      queue_.pop_front();
-      lock.unlock();
-      handler->Run();
-      lock.lock();
-      ++counts_.ran;
-    }
-  }
-  void Stop() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    wake_.notify_all();
-  }
+  void CoreLoop() { queue_.Loop(); }
+  void Stop() { queue_.Stop(); }
   // After the core loop has returned: the next CoreLoop runs again.
-  void Restart() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = false;
-  }
+  void Restart() { queue_.Restart(); }
 
   HostCounts Counts() const {
+    const int64_t ran = queue_.Ran();
     std::lock_guard<std::mutex> lock(mutex_);
-    return counts_;
+    HostCounts counts = counts_;
+    counts.ran = ran;
+    return counts;
   }
   std::map<std::string, int64_t> ArraysByName() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -236,9 +205,7 @@ class CountingHost : public corvel_client_win::JavaScriptAsyncRunBase,
 
   std::function<void(const std::string&)> fault_;
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<corvel::IDispatchHanler*> queue_;
-  bool stopping_ = false;
+  kv_common::WorkQueue queue_;
   HostCounts counts_;
   std::map<std::string, int64_t> byName_;
   std::atomic<uint32_t> frameSum_{0};

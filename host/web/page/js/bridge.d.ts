@@ -69,3 +69,9 @@ export function simulate<E extends keyof SimulatedEvents>(
 
 /** Connects to the development host and reconnects after a drop. */
 export function connect(): void;
+/**
+ * Whether the console's notes and the host's errors are also written to the browser's console
+ * with `console.warn` (on at start). The `note`, `hostError` and `host.error` messages come
+ * either way.
+ */
+export function warnings(on: boolean): void;

@@ -4,6 +4,7 @@
 //   call(name, ...args)  -> promise of the command's result array
 //   on(message, handler) -> handler(...values) for every event of that name; returns an "off"
 //   simulate(event, ...args) -> the simulated engine raises an event (development host only)
+//   warnings(false)      -> notes and host errors no longer go to the browser's console
 
 const handlers = new Map();  // message name -> Set of handlers
 const pending = new Map();   // request id -> {resolve, reject, name, timer}
@@ -13,6 +14,19 @@ let nextId = 1;
 let retryMs = 500;
 // The host's limits (docs/page-scripts.md, "Safety"); its hello message brings the current ones.
 let limits = {answerSeconds: 60, requestBytes: 4 << 20, blockBytes: 16 << 20, inFlight: 64};
+// A misspelt command answers [] and says why only in a note: shown in the browser's console
+// unless the page turns it off.
+let warnInConsole = true;
+
+/** @param {boolean} on */
+export function warnings(on) {
+  warnInConsole = !!on;
+}
+
+/** @param {string} text */
+function warn(text) {
+  if (warnInConsole) console.warn(`kv: ${text}`);
+}
 
 /**
  * @param {string} message
@@ -215,10 +229,17 @@ function received(line) {
     return emit(line.formatted, [Number.isNaN(number) ? line.text : number]);
   }
   if ('debug' in line) return emit('debug', [line.debug]);
-  if ('note' in line) return emit('note', [line.note]);
-  if ('error' in line) return emit('hostError', [line.error]);
+  if ('note' in line) {
+    warn(`note: ${line.note}`);
+    return emit('note', [line.note]);
+  }
+  if ('error' in line) {
+    warn(`host error: ${line.error}`);
+    return emit('hostError', [line.error]);
+  }
   if ('host' in line) {
     if (line.host === 'hello' && line.limits) limits = {...limits, ...line.limits};
+    if (line.host === 'error') warn(`host error: ${line.text}`);
     return emit(`host.${line.host}`, [line]);
   }
 }

@@ -199,7 +199,7 @@ export interface AnswerSummaryText {
   questionId?: number;
   /** students who answered */
   attendStudents?: number;
-  /** scorekeepers */
+  /** students whose answer was right */
   scorekeepers?: number;
   /** one entry per option */
   optionStats?: OptionStat[];
@@ -211,7 +211,7 @@ export interface AnswerText {
   questionId?: number;
   /** the options chosen */
   selectedOptions?: number[];
-  /** whether the answer is right */
+  /** whether the answer is right; missing when the question has no correct options */
   correct?: boolean;
 }
 
@@ -1062,43 +1062,48 @@ export interface Messages {
    */
   onRoomInfo: [room: Room];
   /**
-   * `n`: n as JSON text ("7\n"), not a number
-   * `user`: user object JSON
+   * `place`: the user's place in the microphone queue, 1 first, as JSON text ("2\n"), not a number
+   * `user`: the user whose hand went up (user object JSON)
+   * Remark: a hand went up: the user joins the end of the queue; sent for our own live.applyMicrophone too
    * Raised by: OnMicrophoneApplied
    */
-  onMicrophoneApplied: [n: number, user: User];
+  onMicrophoneApplied: [place: number, user: User];
   /**
-   * `a`: a
-   * `b`: b
-   * `c0`: c0
-   * `c1`: c1
+   * `userId`: the user whose hand came down or who lost the floor
+   * `by`: who did it: the user's own id when they withdrew, else the teacher's or assistant's
+   * `wasSpeaking`: 1: the user was speaking, 0: waiting in the queue
+   * `left`: users still waiting in the queue
+   * Remark: a hand came down or a speaker was taken off the microphone (live.revokeMicrophone)
    * Raised by: OnMicrophoneCanceled
    */
-  onMicrophoneCanceled: [a: number, b: number, c0: number, c1: number];
+  onMicrophoneCanceled: [userId: number, by: number, wasSpeaking: number, left: number];
   /**
-   * `p`: p
-   * `q`: q
-   * `user`: user object JSON
-   * `r`: r
+   * `channel`: the channel the user speaks on, 1 first
+   * `speakers`: how many users speak now
+   * `user`: the user given the floor (user object JSON); they leave the queue
+   * `by`: who gave it: the teacher's or assistant's id
    * Remark: the user comes third
    * Raised by: OnMicrophoneApproved
    */
-  onMicrophoneApproved: [p: number, q: number, user: User, r: number];
+  onMicrophoneApproved: [channel: number, speakers: number, user: User, by: number];
   /**
-   * `value`: value
+   * `by`: who opened the queue
+   * Remark: hands can go up (live.applyMicrophone) from now on
    * Raised by: OnMicrophoneQueueOpened
    */
-  onMicrophoneQueueOpened: [value: number];
+  onMicrophoneQueueOpened: [by: number];
   /**
-   * `value`: value
+   * `by`: who closed the queue
+   * Remark: no new hand goes up (live.applyMicrophone is refused); hands already up stay
    * Raised by: OnMicrophoneQueueClosed
    */
-  onMicrophoneQueueClosed: [value: number];
+  onMicrophoneQueueClosed: [by: number];
   /**
-   * `value`: value
+   * `by`: who cleared the queue
+   * Remark: every hand came down: the queue is empty; speakers keep the floor
    * Raised by: OnMicrophoneCancelAll
    */
-  onMicrophoneCancelAll: [value: number];
+  onMicrophoneCancelAll: [by: number];
   /**
    * `v`: V
    * `values`: each sample's 64-bit value
@@ -1205,11 +1210,12 @@ export interface Messages {
    */
   OnNetStatistics: [a: number, b: number, c: number, e: number, d: number];
   /**
-   * `a`: a
-   * `b`: b
+   * `first`: the first value of live.settingMicrophone
+   * `second`: the second value of live.settingMicrophone
+   * Remark: the microphone setting took effect
    * Raised by: OnMicrophoneSettingTimer
    */
-  onMicrophoneSettingTimer: [a: number, b: number];
+  onMicrophoneSettingTimer: [first: number, second: number];
   /**
    * `size`: byte count of the fetched stored data; -1 failed
    * Raised by: OnMediaDataReady
@@ -1248,27 +1254,32 @@ export interface Messages {
    */
   OnUploadClientLog: [a: number, log: NetQuality | string];
   /**
-   * `question`: the engine's text, unchanged
+   * `question`: the question now asked: the engine's text, unchanged
+   * Remark: a new question replaces the one before; answer it with live.myAnswer and its questionId
    * Raised by: OnAddQuestion
    */
   OnAddQuestion: [question: QuestionText | string];
   /**
-   * `questionId`: question id
+   * `questionId`: the question withdrawn
+   * Remark: the question is gone: take it off the page
    * Raised by: OnRemoveQuestion
    */
   OnRemoveQuestion: [questionId: number];
   /**
-   * `questionId`: question id
+   * `questionId`: the question closed for answers
+   * Remark: its final OnAnswerSummary comes just before; live.myAnswer is refused from now on
    * Raised by: OnEndQuestion
    */
   OnEndQuestion: [questionId: number];
   /**
-   * `summary`: the engine's text, unchanged
+   * `summary`: the answers so far: the engine's text, unchanged
+   * Remark: after each answer of ours, and once more when the question closes
    * Raised by: OnAnswerSummary
    */
   OnAnswerSummary: [summary: AnswerSummaryText | string];
   /**
-   * `answer`: the engine's text, unchanged
+   * `answer`: the verdict on our answer: the engine's text, unchanged
+   * Remark: answers our live.myAnswer; one answer per question
    * Raised by: OnMyAnswer
    */
   OnMyAnswer: [answer: AnswerText | string];

@@ -1,10 +1,10 @@
-#include "text.h"
+#include "text_codecs.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using corvel_client::WideToUtf8;
+using kv_common::WideToUtf8;
 
 // One-, two-, three- and four-byte sequences; the log path reaches the engine as UTF-8.
 TEST(WideToUtf8, EncodesEveryLength) {

@@ -1,4 +1,4 @@
-#include "offline_play/fake_offline_engine.h"
+#include "fake_offline_engine.h"
 
 namespace corvel_client::testing {
 namespace {
