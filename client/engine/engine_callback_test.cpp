@@ -9,10 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#if defined(_WIN32)
-#include <windows.h>  // only to observe OutputDebugStringW as a debugger would
-#endif
-
+#include "debug_capture.h"
 #include "recording_host.h"
 #include "os.h"
 
@@ -22,63 +19,14 @@ using corvel_client::EngineCallback;
 using corvel_client::testing::DescribeItem;
 using corvel_client::testing::RecordingHost;
 
-// Debug output as the debugger would see it: natively through the library's debug sink, on
-// Windows through the exception that OutputDebugString raises for an attached debugger.
-std::mutex g_debug_mutex;
-std::vector<std::wstring> g_debug;
-
-void RecordDebug(const wchar_t* text) {
-  std::lock_guard<std::mutex> lock(g_debug_mutex);
-  g_debug.emplace_back(text);
-}
-
-#if defined(_WIN32)
-LONG CALLBACK CatchDebugString(EXCEPTION_POINTERS* info) {
-  const EXCEPTION_RECORD& record = *info->ExceptionRecord;
-  constexpr DWORD kWideDebugString = 0x4001000A;  // DBG_PRINTEXCEPTION_WIDE_C
-  if (record.NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
-  if (record.ExceptionCode == kWideDebugString) {
-    RecordDebug(reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]));
-    return EXCEPTION_CONTINUE_EXECUTION;
-  }
-  if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
-    const auto* text = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
-    RecordDebug(std::wstring(text, text + std::strlen(text)).c_str());
-    return EXCEPTION_CONTINUE_EXECUTION;
-  }
-  return EXCEPTION_CONTINUE_SEARCH;
-}
-#endif
-
 class EngineCallbackTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-#if defined(_WIN32)
-    catcher_ = AddVectoredExceptionHandler(1, &CatchDebugString);
-#else
-    kv_set_debug_sink(&RecordDebug);
-#endif
-    std::lock_guard<std::mutex> lock(g_debug_mutex);
-    g_debug.clear();
-    callback.SetAsyncRun(&host);
-  }
-  void TearDown() override {
-#if defined(_WIN32)
-    RemoveVectoredExceptionHandler(catcher_);
-#else
-    kv_set_debug_sink(nullptr);
-#endif
-  }
-  static std::vector<std::wstring> Debug() {
-    std::lock_guard<std::mutex> lock(g_debug_mutex);
-    return g_debug;
-  }
+  void SetUp() override { callback.SetAsyncRun(&host); }
+  std::vector<std::wstring> Debug() const { return debug_.Lines(); }
 
+  kv_testing::DebugCapture debug_;  // debug output as a debugger sees it
   RecordingHost host;
   EngineCallback callback;
-#if defined(_WIN32)
-  void* catcher_ = nullptr;
-#endif
 };
 
 corvel::UserInfo Ann() {
