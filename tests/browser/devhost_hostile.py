@@ -479,18 +479,6 @@ async def row_slow_page(host, row):
     slow = await Client(host).open(read=False)
     await slow.send({"call": "live.enterRoom", "args": [ROOM]})
     chat = "s" * (1 << 20)
-    # Up to 200 MB of echoes for every page; the slow one takes 10 messages a second. The reading
-    # page shares this test's one thread with the sender: each send waits for it to take the
-    # echoes (at most 8 behind), or it would be the one falling behind. The echoes stop once
-    # the slow page is dropped (its requests are forgotten).
-    chats = other.chats
-    for sent in range(1, 201):
-        await slow.send({"call": "live.sendChatMessage", "args": [42, chat, 0]})
-        deadline = time.monotonic() + 5
-        while other.chats - chats < sent - 8 and time.monotonic() < deadline:
-            await asyncio.sleep(0.01)
-        if other.chats - chats < sent - 8:
-            break
     peak = [before]
 
     async def watch():
@@ -498,7 +486,26 @@ async def row_slow_page(host, row):
             peak[0] = max(peak[0], resident_mib(host.process.pid))
             await asyncio.sleep(0.1)
     watcher = asyncio.get_running_loop().create_task(watch())
-    await slow.read(60, pause=0.1)
+    # Up to 200 MB of echoes for every page; the slow one takes 10 messages a second from the
+    # start (so it answers the host's pings as it reads). The reading page shares this test's one
+    # thread with the sender: each send waits for it to take the echoes (at most 8 behind), or it
+    # would be the one falling behind. The echoes stop once the slow page is dropped (its
+    # requests are forgotten).
+    reading = asyncio.get_running_loop().create_task(slow.read(60, pause=0.1))
+    chats = other.chats
+    for sent in range(1, 201):
+        if reading.done():
+            break
+        try:
+            await slow.send({"call": "live.sendChatMessage", "args": [42, chat, 0]})
+        except ConnectionError:  # closed by the host meanwhile (checked below)
+            break
+        deadline = time.monotonic() + 5
+        while other.chats - chats < sent - 8 and time.monotonic() < deadline:
+            await asyncio.sleep(0.01)
+        if other.chats - chats < sent - 8:
+            break
+    await reading
     watcher.cancel()
     peak = peak[0]
     check(row, f"it is dropped with close code 1008 ({slow.close_code}, {slow.close_reason!r})",
