@@ -59,3 +59,25 @@ kv_select_windows_build() {
     export WINEARCH=win64
   fi
 }
+
+# kv_start_xvfb <screen, e.g. 1024x768x24> <folder for a temporary file>: an Xvfb server on a
+# display it picks itself (-displayfd), so parallel runs do not collide. Sets kv_xvfb_pid and
+# kv_xvfb_display (the number); status 1, with kv_xvfb_pid empty, when it did not start.
+kv_start_xvfb() {
+  local display_file
+  display_file=$(mktemp "$2/xvfb.XXXXXX")
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  kv_xvfb_pid=$!
+  for _ in $(seq 200); do
+    [ -s "$display_file" ] && break
+    kill -0 "$kv_xvfb_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kv_xvfb_display=$(head -n 1 "$display_file")
+  rm -f "$display_file"
+  if [ -z "$kv_xvfb_display" ]; then
+    kill "$kv_xvfb_pid" 2>/dev/null
+    kv_xvfb_pid=""
+    return 1
+  fi
+}

@@ -44,21 +44,12 @@ program=$(basename "$2")
 ) 9>"$WINEPREFIX.gui-lock" || { echo "run_with_xvfb: no GUI prefix" >&2; exit 1; }
 export WINEPREFIX="$gui_prefix"
 
-display_file=$(mktemp /tmp/kv-xvfb.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 200); do
-  [ -s "$display_file" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.05
-done
-display=$(head -n 1 "$display_file")
-rm -f "$display_file"
-if [ -z "$display" ]; then
+if ! kv_start_xvfb 1280x1024x24 /tmp; then
   echo "run_with_xvfb: Xvfb did not start" >&2
-  kill "$xvfb_pid" 2>/dev/null
   exit 1
 fi
+xvfb_pid=$kv_xvfb_pid
+display=$kv_xvfb_display
 # Server and services start detached from this program's output, or they would hold it open
 # (and keep a test runner waiting) until the server ends.
 wineserver -p30 </dev/null >/dev/null 2>&1

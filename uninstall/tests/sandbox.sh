@@ -56,22 +56,8 @@ kv_sandbox_enter() {
 }
 
 kv_sandbox_start_display() {
-  local display_file
-  display_file=$(mktemp "$work/xvfb.XXXXXX")
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-  kv_xvfb_pid=$!
-  for _ in $(seq 200); do
-    [ -s "$display_file" ] && break
-    kill -0 "$kv_xvfb_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  local n; n=$(head -n 1 "$display_file")
-  rm -f "$display_file"
-  if [ -z "$n" ]; then
-    kv_xvfb_pid=""
-    return 1
-  fi
-  export DISPLAY=":$n"
+  kv_start_xvfb 1024x768x24 "$work" || return 1
+  export DISPLAY=":$kv_xvfb_display"
 }
 
 kv_sandbox_make_prefix() {
