@@ -191,7 +191,7 @@ def wait_open(driver, timeout=30):
     raise RuntimeError("the page did not connect")
 
 
-def one_round(driver, command, quick):
+def one_round(driver, command, quick, only):
     host, origin, token = start_host(command)
     figures = {}
     try:
@@ -202,13 +202,14 @@ def one_round(driver, command, quick):
                               " on('connection', (s) => { document.body.dataset.connection = s; });"
                               " connect(); });")
         wait_open(driver)
-        result = driver.execute_async_script(CALLS, quick)
-        if "error" in result:
-            print(f"  failed: {result.pop('error')}", file=sys.stderr)
-        figures.update(result)
+        if only in (None, "calls"):
+            result = driver.execute_async_script(CALLS, quick)
+            if "error" in result:
+                print(f"  failed: {result.pop('error')}", file=sys.stderr)
+            figures.update(result)
         driver.get(f"{origin}/?token={token}")
         wait_open(driver)
-        for width, height in ((640, 360), (1280, 720), (1920, 1080)):
+        for width, height in ((640, 360), (1280, 720), (1920, 1080)) if only != "calls" else ():
             result = driver.execute_async_script(FRAMES, width, height, 2 if quick else 5)
             if "error" in result:
                 print(f"  frames failed: {result['error']}", file=sys.stderr)
@@ -225,6 +226,7 @@ def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--quick", action="store_true", help="fewer calls, shorter frame runs")
+    parser.add_argument("--only", choices=("calls", "frames"), help="one half of the figures")
     cut = argv.index("--side") if "--side" in argv else len(argv)
     options = parser.parse_args(argv[:cut])
     sides = []  # (name, command)
@@ -250,7 +252,7 @@ def main(argv):
             for name, command in order:
                 load = os.getloadavg()[0]
                 print(f"round {r + 1}: {name} (load {load:.1f})", file=sys.stderr, flush=True)
-                figures = one_round(driver, command, options.quick)
+                figures = one_round(driver, command, options.quick, options.only)
                 figures["load"] = load
                 results[name].append(figures)
     finally:
@@ -263,6 +265,8 @@ def main(argv):
         print(f"\n{name}: {len(rounds)} rounds, load average {min(loads):.1f} to {max(loads):.1f}")
         print(f"{'figure':44} {'median':>10} {'range':>21} {'target':>10}")
         for label, unit, target, lower in FIGURES:
+            if options.only and (unit == "fps") != (options.only == "frames"):
+                continue
             values = [f[label] for f in rounds if label in f]
             if not values:
                 print(f"{label:44} {'failed':>10}")

@@ -156,9 +156,12 @@ def classroom(driver, shots):
         attribute(driver, '.tile[data-stream="0"]', "data-drawn") or 0) >= 3)
     samples = [(0, 0), (101, 57), (320, 180), (639, 359), (5, 300)]
     pixels = js(driver, """
-        const c = document.querySelector('.tile[data-stream="0"] canvas');
-        const g = c.getContext('2d');
-        return [c.width, c.height, arguments[0].map(([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data))];
+        // The tile shows its frames in a <video> where the browser can, else in a canvas.
+        const c = document.querySelector('.tile[data-stream="0"] .tile-canvas:not([hidden])');
+        const [width, height] = c.localName === 'video' ? [c.videoWidth, c.videoHeight] : [c.width, c.height];
+        const g = Object.assign(document.createElement('canvas'), {width, height}).getContext('2d');
+        g.drawImage(c, 0, 0);
+        return [width, height, arguments[0].map(([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data))];
     """, samples)
     check(f"the camera tile is 640 x 360 (got {pixels[0]} x {pixels[1]})", pixels[:2] == [640, 360])
     frame = pixel_matches_pattern(pixels[2], samples, 640, 360)

@@ -1,12 +1,17 @@
-// Video tiles: one canvas per stream, sized by the size notices, drawn in requestAnimationFrame
-// from the newest frame of each stream (older frames that were never drawn are dropped).
+// Video tiles: one per stream. Where the browser can, each frame goes to a <video> element as a
+// VideoFrame (see `generator`); otherwise a canvas, sized by the size notices, is drawn in
+// requestAnimationFrame from the newest frame of each stream. Either way only the newest frame
+// waits: older frames that were never drawn are dropped.
 import {on} from './bridge.js';
 import {el} from './ui.js';
 
 /**
  * @typedef {{canvas: HTMLCanvasElement, label: HTMLElement, figure: HTMLElement, width: number,
  *   height: number, frame: {bytes: Uint8Array, width: number, height: number} | null,
- *   drawn: number, received: number, image: ImageData | null, since: number, fps: number}} Tile
+ *   drawn: number, received: number, image: ImageData | null, since: number, fps: number,
+ *   video: Video | null}} Tile
+ * @typedef {{element: HTMLVideoElement, writer: WritableStreamDefaultWriter<VideoFrame>,
+ *   writing: boolean}} Video
  */
 /** @type {Map<number, Tile>} */
 const tiles = new Map();  // stream -> {canvas, label, width, height, frame, drawn, image}
@@ -51,7 +56,8 @@ function tile(stream) {
   const figure = el('figure', {className: 'tile', dataset: {stream: String(stream)}}, canvas, label);
   /** @type {Tile} */
   const t = {canvas, label, figure, width: 0, height: 0, frame: null, drawn: 0, received: 0,
-    image: null, since: performance.now(), fps: 0};
+    image: null, since: performance.now(), fps: 0, video: null};
+  t.video = generatedVideo(t);
   tiles.set(stream, t);
   const home = /** @type {Element} */ (
     document.querySelector(stream === 1000 ? '#playback-video' : '#video-tiles'));
@@ -78,6 +84,7 @@ function frameArrived(stream, total, width, height, extra, ten, tick, bytes) {
   if (!t.width) resize(t, width, height);  // a frame before any notice
   t.frame = {bytes, width, height};
   t.received++;
+  if (t.video) writeFrame(t, t.video);
 }
 
 // Bytes of an I420 frame: full-size luma, then two chroma planes of half width, half height.
@@ -95,6 +102,87 @@ export function i420Bytes(width, height) {
 let nativeFrames = typeof VideoFrame === 'function';
 // BT.601 studio range, the conversion of drawI420.
 const BT601 = {matrix: 'smpte170m', primaries: 'smpte170m', transfer: 'smpte170m', fullRange: false};
+
+
+// Chromium's MediaStreamTrackGenerator: VideoFrames written to it play in a <video> element,
+// whose frames the compositor converts and scales off the page's main thread. Drawing a
+// 1920 x 1080 frame to a canvas took that thread 7 ms, and receiving each frame needs it for
+// about as long again, so the canvas drew some 36 frames a second where the host sent 50.
+/** @type {any} */
+const Generator = /** @type {any} */ (globalThis).MediaStreamTrackGenerator;
+const generator = nativeFrames && typeof Generator === 'function' &&
+  typeof HTMLVideoElement.prototype.requestVideoFrameCallback === 'function';
+
+/**
+ * @param {Tile} t
+ * @returns {Video | null}
+ */
+function generatedVideo(t) {
+  if (!generator) return null;
+  try {
+    const track = new Generator({kind: 'video'});
+    const element = el('video', {className: 'tile-canvas', muted: true, autoplay: true,
+      playsInline: true});
+    element.srcObject = new MediaStream([track]);
+    element.hidden = true;  // until its first frame: the canvas shows the size notice's shape
+    t.canvas.after(element);
+    /** @type {VideoFrameRequestCallback} */
+    const presented = () => {
+      shown(t, element);
+      element.requestVideoFrameCallback(presented);
+    };
+    element.requestVideoFrameCallback(presented);
+    element.play().catch(() => {});  // muted: plays without a gesture
+    return {element, writer: track.writable.getWriter(), writing: false};
+  } catch (error) {
+    console.warn('MediaStreamTrackGenerator unavailable; drawing frames to a canvas', error);
+    return null;
+  }
+}
+
+// One frame at a time goes to the video; the newest that arrived meanwhile waits in t.frame.
+/**
+ * @param {Tile} t
+ * @param {Video} video
+ */
+function writeFrame(t, video) {
+  if (video.writing || !t.frame) return;
+  const {bytes, width, height} = t.frame;
+  if ((width & 1) || (height & 1) || bytes.length < i420Bytes(width, height)) return;  // canvas
+  t.frame = null;
+  let frame;
+  try {
+    frame = new VideoFrame(bytes, {format: 'I420', codedWidth: width, codedHeight: height,
+      timestamp: Math.round(performance.now() * 1000),
+      colorSpace: /** @type {VideoColorSpaceInit} */ (BT601)});
+  } catch (error) {
+    return console.warn(`stream ${t.figure.dataset.stream}: frame not drawn`, error);
+  }
+  video.writing = true;
+  video.writer.write(frame).then(() => {
+    video.writing = false;
+    writeFrame(t, video);
+  }, (error) => {
+    frame.close();
+    t.video = null;  // the canvas from now on
+    video.element.remove();
+    t.canvas.hidden = false;
+    console.warn(`stream ${t.figure.dataset.stream}: video ended; drawing to a canvas`, error);
+  });
+}
+
+/**
+ * @param {Tile} t
+ * @param {HTMLElement} visible the tile's element that shows the frame
+ */
+function shown(t, visible) {
+  t.drawn++;
+  t.figure.dataset.drawn = String(t.drawn);
+  if (!visible.hidden) return;
+  for (const element of [t.canvas, t.video && t.video.element]) {
+    if (element) element.hidden = element !== visible;
+  }
+}
 
 /**
  * @param {CanvasRenderingContext2D} context
@@ -125,6 +213,7 @@ function drawNative(context, bytes, width, height) {
 function drawTile(t) {
   if (!t.frame) return;
   const {bytes, width, height} = t.frame;
+  if (t.video && !(width & 1) && !(height & 1)) return;  // the video's, written as it arrived
   t.frame = null;
   if (width !== t.width || height !== t.height || !(width > 0 && height > 0)) return;
   if (bytes.length < i420Bytes(width, height)) return;
@@ -134,8 +223,7 @@ function drawTile(t) {
     drawI420(t.image, bytes, width, height);
     context.putImageData(t.image, 0, 0);
   }
-  t.drawn++;
-  t.figure.dataset.drawn = String(t.drawn);
+  shown(t, t.canvas);
 }
 
 function draw() {
