@@ -121,7 +121,7 @@ ByteSpan WholeText(const corvel::GenericItem* item) {
 }  // namespace
 
 cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args,
-                   std::vector<ByteSpan>* texts) {
+                   std::vector<ByteSpan>* texts, const corvel::GenericItem* following) {
   cJSON* out = cJSON_CreateObject();
   cJSON_AddItemToObject(out, "event", name ? cJSON_CreateString(name) : cJSON_CreateNull());
   cJSON* items = cJSON_AddArrayToObject(out, "items");
@@ -134,6 +134,13 @@ cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args
       cJSON_AddNumberToObject(item, "$text", static_cast<double>(text.size));
       cJSON_AddItemToArray(items, item);
       texts->push_back(text);
+      continue;
+    }
+    if (following != nullptr && args->items[i] == following) {
+      cJSON* item = cJSON_CreateObject();
+      cJSON_AddNumberToObject(item, "type", following->type);
+      cJSON_AddNumberToObject(item, "size", following->size);
+      cJSON_AddItemToArray(items, item);
       continue;
     }
     cJSON_AddItemToArray(items, EncodeItem(args->items[i]));

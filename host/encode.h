@@ -32,9 +32,12 @@ constexpr size_t kAttachTextBytes = 4096;
 // {"event":name,"items":[...]}; "count" is added when `count` disagrees with the array's own.
 // With `texts`, every well-formed text item of kAttachTextBytes or more becomes
 // {"type":13,"$text":N} and its bytes are appended to `texts`, in item order; they stay the
-// array's.
+// array's. The item `following`, whose bytes the caller writes after the line, carries only its
+// "size": its reader has the bytes (hashing a 1920 x 1080 frame cost more than the rest of its
+// way through kv_host).
 cJSON* EncodeEvent(const char* name, int count, const corvel::GenericArray* args,
-                   std::vector<ByteSpan>* texts = nullptr);
+                   std::vector<ByteSpan>* texts = nullptr,
+                   const corvel::GenericItem* following = nullptr);
 
 // The first borrowed-bytes item (a video frame) with data and a size of 0 or more, or null.
 // The item stays the array's.

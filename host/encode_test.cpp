@@ -54,6 +54,10 @@ TEST(EncodeTest, BorrowedAndArrayItems) {
   char bytes[] = "foobar";
   auto f = Item(bytes, 14, 6);
   EXPECT_EQ(Print(EncodeItem(&f)), R"({"type":14,"size":6,"fnv1a":"bf9cf968"})");
+  corvel::GenericItem* frame[] = {&f};
+  corvel::GenericArray event{frame, 1, 1};
+  EXPECT_EQ(Print(EncodeEvent("f", 1, &event, nullptr, &f)),  // its bytes follow the line
+            R"({"event":"f","items":[{"type":14,"size":6}]})");
   double values[] = {1, 2.5};
   auto a = Item(values, 24, 2);
   EXPECT_EQ(Print(EncodeItem(&a)), R"({"type":24,"value":[1,2.5]})");

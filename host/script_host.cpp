@@ -95,7 +95,8 @@ void ScriptRunner::AsyncRun(const char* name, int count, corvel::GenericArray* a
   // --framed: long texts follow the line raw, neither escaped here nor parsed by the reader (an
   // event with a frame keeps them in its line).
   std::vector<ByteSpan> texts;
-  cJSON* line = EncodeEvent(name, count, args, framedTexts_ && bytes == nullptr ? &texts : nullptr);
+  cJSON* line = EncodeEvent(name, count, args, framedTexts_ && bytes == nullptr ? &texts : nullptr,
+                            bytes);
   if (bytes != nullptr) {
     // The frame is read before the array goes back: the stream's next frame overwrites it.
     cJSON_AddNumberToObject(line, "bytesFollow", bytes->size);
