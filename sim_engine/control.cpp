@@ -87,7 +87,13 @@ std::string Control(const cJSON* request) {
     ClassroomRelease();
     return TakePendingReplies();
   }
-  if (what == "journal") return PrintJson(Sim::Get().state.TakeJournal().get());
+  if (what == "journal") {
+    const cJSON* on = Member(request, "on");
+    if (on != nullptr && !cJSON_IsBool(on)) return ErrorLine("on must be true or false");
+    Json taken = Sim::Get().state.TakeJournal();
+    if (on != nullptr) Sim::Get().state.SetJournaling(cJSON_IsTrue(on));
+    return PrintJson(taken.get());
+  }
   if (what == "classroom") {
     const bool on = AsBool(Member(request, "on"), true);
     Sim::Get().state.SetClassroom(on);

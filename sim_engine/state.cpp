@@ -125,17 +125,31 @@ void FillDeviceName(const std::string& name, char (&buffer)[1024]) {
 
 void State::Record(const char* op, cJSON* args, const char* device) {
   Json owned(args != nullptr ? args : cJSON_CreateArray());  // freed even when recording throws
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!journaling_) return;
+    if (journal_.size() >= kJournalLimit || journal_bytes_ >= kJournalBytes) {
+      ++dropped_;  // not even printed: a full journal costs nothing more
+      return;
+    }
+  }
   Json entry(cJSON_CreateObject());
   Put(entry.get(), "op", MakeString(op));
   Put(entry.get(), "args", owned.release());
   if (device != nullptr) Put(entry.get(), "device", MakeString(device));
   std::string text = PrintJson(entry.get());
   std::lock_guard<std::mutex> lock(mutex_);
-  if (journal_.size() >= kJournalLimit) {
+  if (journal_.size() >= kJournalLimit) {  // filled by another thread meanwhile
     ++dropped_;
     return;
   }
+  journal_bytes_ += text.size();
   journal_.push_back(std::move(text));
+}
+
+void State::SetJournaling(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  journaling_ = on;
 }
 
 Json State::TakeJournal() {
@@ -144,6 +158,7 @@ Json State::TakeJournal() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     taken.swap(journal_);
+    journal_bytes_ = 0;
     std::swap(dropped, dropped_);
   }
   Json reply(cJSON_CreateObject());
@@ -195,7 +210,9 @@ bool State::Classroom() const {
 void State::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   journal_.clear();
+  journal_bytes_ = 0;
   dropped_ = 0;
+  journaling_ = true;
   replies_.clear();
   recording_.clear();
   video_.clear();

@@ -38,12 +38,16 @@ enum class DeviceList { kRecording, kVideo };
 class State {
  public:
   static constexpr size_t kJournalLimit = 20000;
+  // The entries' texts together: a page's long chat texts would otherwise be kept 20000 times.
+  static constexpr size_t kJournalBytes = 64 << 20;
 
   // Appends one call; `args` (owned from here on) is a JSON array; `device` names the interface
   // that owns a Device call ("live" or "offlinePlay"), null otherwise.
   void Record(const char* op, cJSON* args, const char* device = nullptr);
-  // The calls since the last take, as {"journal":[...]} (plus "dropped" when the limit was hit).
+  // The calls since the last take, as {"journal":[...]} (plus "dropped" when a limit was hit).
   Json TakeJournal();
+  // Off, calls are not recorded at all (for a host that never takes the journal).
+  void SetJournaling(bool on);
 
   // Scripts `op`; a null `out` keeps the out value unscripted.
   void SetReply(const std::string& op, int32_t code, const cJSON* out);
@@ -55,13 +59,15 @@ class State {
   void SetClassroom(bool on);
   bool Classroom() const;
 
-  // Forgets replies, devices, journal and the classroom switch.
+  // Forgets replies, devices, journal and the classroom switch; journals again.
   void Reset();
 
  private:
   mutable std::mutex mutex_;
   std::vector<std::string> journal_;  // compact JSON texts of the entries
+  size_t journal_bytes_ = 0;
   size_t dropped_ = 0;
+  bool journaling_ = true;
   std::map<std::string, std::pair<int32_t, std::string>> replies_;  // op -> code, out JSON text
   std::vector<std::string> recording_;
   std::vector<std::string> video_;

@@ -27,6 +27,18 @@ TEST(StateTest, JournalLimitCountsDroppedCalls) {
   EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItem(journal.get(), "journal")),
             static_cast<int>(State::kJournalLimit));
   EXPECT_EQ(AsInt64(cJSON_GetObjectItem(journal.get(), "dropped")), 3);
+
+  // Long texts reach the byte bound long before the count.
+  const std::string text(1 << 20, 'x');
+  const char* args[] = {text.c_str()};
+  for (int i = 0; i < 70; ++i) state.Record("Live.SendChatMessage", cJSON_CreateStringArray(args, 1));
+  journal = state.TakeJournal();
+  EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItem(journal.get(), "journal")), 64);
+  EXPECT_EQ(AsInt64(cJSON_GetObjectItem(journal.get(), "dropped")), 6);
+
+  state.SetJournaling(false);  // records nothing, and counts nothing as lost
+  state.Record("Live.PageUp", nullptr);
+  EXPECT_EQ(PrintJson(state.TakeJournal().get()), "{\"journal\":[]}");
 }
 
 // Unscripted operations answer 0 with no out value; scripted ones keep their answer until reset.

@@ -421,8 +421,10 @@ class Bridge:
         self.process, self.pipe = process, pipe
         self.started_at = loop.time()
         self.start_error = None
-        # The simulated engine plays a small class: room, echoes, camera, a recorded class.
+        # The simulated engine plays a small class: room, echoes, camera, a recorded class. It
+        # keeps no journal: no page can take it, and every long chat text would be kept.
         self._write({"sim": "classroom", "on": True})
+        self._write({"sim": "journal", "on": False})
         self.running.set()
         self.work.set()
         self.reader = loop.create_task(self._read(process, stdout))  # held: tasks are weak
