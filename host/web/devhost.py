@@ -54,6 +54,8 @@ MAX_NESTING = 32                  # levels of arrays and objects in a request's 
 MAX_IN_FLIGHT = 64                # requests of one page not yet answered
 ATTACH_TEXT_CHARS = 4096          # texts this long go to kv_host as bytes, not JSON
 PIPELINE_DEPTH = 32               # requests written to kv_host ahead of their answers
+BATCH_TEXTS = 256                 # texts to a page in one message (pages that ask for batches)
+BATCH_BYTES = 256 << 10
 MAX_PAGE_QUEUE_BYTES = 32 << 20   # texts and frames waiting to go to one page
 MAX_PAGES = 16                    # connected pages at once
 MAX_LINE_BYTES = 16 << 20         # one line of kv_host's output (frames' bytes are not lines)
@@ -121,9 +123,12 @@ class Page:
     bytes: a page whose texts pass the bound, or that takes nothing for SEND_STALL_SECONDS, is
     dropped with close code 1008 and the reason."""
 
-    def __init__(self, ws, transport):
+    def __init__(self, ws, transport, batches=False):
         self.ws = ws
         self.transport = transport
+        # Asked for by bridge.js (?batch=1): texts waiting together go as one message, a JSON
+        # array of them; each message costs the browser more than its bytes do.
+        self.batches = batches
         self.texts = deque()
         self.text_bytes = 0
         self.frames = {}  # stream -> binary message
@@ -219,6 +224,19 @@ class Page:
         if self.transport is not None:
             self.transport.abort()
 
+    def _batch(self, first):
+        """`first` and the texts waiting behind it (up to a binary message, BATCH_TEXTS of them
+        or BATCH_BYTES) as one JSON array."""
+        batch, size = [first], len(first)
+        texts = self.texts
+        while (texts and isinstance(texts[0], str) and len(batch) < BATCH_TEXTS
+               and size + len(texts[0]) <= BATCH_BYTES):
+            text = texts.popleft()
+            self.text_bytes -= len(text)
+            size += len(text)
+            batch.append(text)
+        return "[" + ",".join(batch) + "]" if len(batch) > 1 else first
+
     async def pump(self):
         try:
             await self._pump()
@@ -235,6 +253,8 @@ class Page:
                 if self.texts:
                     text = self.texts.popleft()
                     self.text_bytes -= len(text)
+                    if self.batches and self.texts and isinstance(text, str):
+                        text = self._batch(text)
                     if isinstance(text, bytes):  # an event with its long texts
                         await self.ws.send_bytes(text)
                     else:
@@ -857,8 +877,9 @@ def leading_id(text):
 
 
 def page_message(bridge, page, text, blocks=None):
-    """One request of a page: answered at once when refused, else queued for kv_host. `blocks`
-    are the bytes of a binary request's {"$bytes":N} arguments, in order."""
+    """A page's text message: one request, or (from bridge.js) an array of at most MAX_IN_FLIGHT
+    requests sent together, each answered on its own. `blocks` are the bytes of a binary
+    request's {"$bytes":N} arguments, in order."""
     ident = leading_id(text)
     try:
         if len(text) > MAX_REQUEST_BYTES:
@@ -870,6 +891,21 @@ def page_message(bridge, page, text, blocks=None):
             raise Refused(f"the request nests deeper than {MAX_NESTING} levels") from None
         except ValueError:
             raise Refused("request is not JSON") from None
+        if isinstance(message, list) and blocks is None:
+            if len(message) > MAX_IN_FLIGHT:
+                raise Refused(f"an array of {len(message)} requests; at most {MAX_IN_FLIGHT}")
+            for one in message:
+                page_request_of(bridge, page, one, None)
+            return None
+    except Refused as refusal:
+        return page.text({"id": ident, "error": str(refusal)})
+    return page_request_of(bridge, page, message, blocks)
+
+
+def page_request_of(bridge, page, message, blocks):
+    """One parsed request: answered at once when refused, else queued for kv_host."""
+    ident = None
+    try:
         if not isinstance(message, dict):
             raise Refused("request is not a JSON object")
         ident = message.get("id")
@@ -960,7 +996,7 @@ async def websocket(request):
                                timeout=CLOSE_SECONDS, compress=False)
     ws.headers.update(app["site"]["headers"])  # the handshake's answer carries them too
     await ws.prepare(request)
-    page = Page(ws, request.transport)
+    page = Page(ws, request.transport, request.query.get("batch") == "1")
     app["pages"].add(page)
     page.pump_task = asyncio.get_running_loop().create_task(page.pump())
     page.text({"host": "hello", "label": app["label"], "limits": limits()})
