@@ -465,11 +465,16 @@ async def row_nesting(host, row):
                    f"({answer and answer.get('error', '')[:60]})", is_error(answer, expected))
     await page.ws.send_str("not JSON at all")
     await page.ws.send_bytes(b"\x00\x01")
+    # Requests sent together are an array of at most MAX_IN_FLIGHT; a longer one runs none.
+    over = [{"id": 600 + i, "call": "live.pageTo", "args": [1]}
+            for i in range(devhost.MAX_IN_FLIGHT + 1)]
+    await page.ws.send_str(json.dumps(over))
     deadline = time.monotonic() + 10
-    while len(page.anonymous) < 2 and time.monotonic() < deadline:
+    while len(page.anonymous) < 3 and time.monotonic() < deadline:
         await asyncio.sleep(0.05)
-    check(row, f"text that is not JSON and a binary message are answered ({len(page.anonymous)})",
-          len(page.anonymous) >= 2 and all("error" in a for a in page.anonymous))
+    check(row, f"text that is not JSON, a binary message and {len(over)} requests together are "
+               f"answered with errors ({len(page.anonymous)})",
+          len(page.anonymous) >= 3 and all("error" in a for a in page.anonymous))
     await page.close()
 
 
