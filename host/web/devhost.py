@@ -459,6 +459,9 @@ class Bridge:
                 if isinstance(arg, Block):
                     attached.append(arg)
                     arg = {"$bytes": len(arg)}
+                elif isinstance(arg, Text):
+                    attached.append(arg.utf8)
+                    arg = {"$text": len(arg.utf8)}
                 elif isinstance(arg, str) and len(arg) >= ATTACH_TEXT_CHARS:
                     try:
                         encoded = arg.encode("utf-8")
@@ -946,20 +949,43 @@ class Block(bytes):
     """A byte block a binary request carried, in place of its {"$bytes":N} argument."""
 
 
+class Text(str):
+    """A text a binary request carried as UTF-8, in place of its {"$text":N} argument: a text
+    like any other, whose bytes go on to kv_host as they came."""
+
+    def __new__(cls, utf8):
+        text = super().__new__(cls, utf8, "utf-8")  # strict: UnicodeDecodeError
+        text.utf8 = utf8
+        return text
+
+
 def attach_blocks(message, blocks):
-    """Puts each {"$bytes":N} argument's N bytes in its place; the counts must add up to the
-    blocks' length exactly."""
+    """Puts each {"$bytes":N} argument's N bytes, and each {"$text":N} argument's N bytes of
+    UTF-8, in its place; the counts must add up to the blocks' length exactly. Texts count
+    towards the request's limit as they would inside it."""
     args = message.get("args")
     taken = 0
+    texts = 0
     for index, arg in enumerate(args if isinstance(args, list) else []):
-        if isinstance(arg, dict) and list(arg) == ["$bytes"] and isinstance(arg["$bytes"], int) \
-                and not isinstance(arg["$bytes"], bool):
-            count = arg["$bytes"]
+        kind = list(arg)[0] if isinstance(arg, dict) and len(arg) == 1 else None
+        if kind in ("$bytes", "$text") and isinstance(arg[kind], int) \
+                and not isinstance(arg[kind], bool):
+            count = arg[kind]
             if not 0 <= count <= len(blocks) - taken:
                 raise Refused(f"argument {index}: a block of {count} bytes where "
                               f"{len(blocks) - taken} remain")
-            args[index] = Block(blocks[taken:taken + count])
+            if kind == "$bytes":
+                args[index] = Block(blocks[taken:taken + count])
+            else:
+                texts += count
+                try:
+                    args[index] = Text(bytes(blocks[taken:taken + count]))
+                except UnicodeDecodeError:
+                    raise Refused(f"argument {index}: the text is not UTF-8") from None
             taken += count
+    if texts > MAX_REQUEST_BYTES:
+        raise Refused(f"a request of {texts} bytes is over the limit of "
+                      f"{MAX_REQUEST_BYTES >> 20} MiB")
     if taken != len(blocks):
         raise Refused(f"{len(blocks) - taken} bytes of the binary request belong to no block")
 

@@ -361,6 +361,10 @@ async def row_console_forms(host, row):
                                                       ["segment-1", {"$bytes": 9}, 0], b"abc"), "remain"),
         ("a binary block where no block belongs", 604,
          framed(604, "live.sendChatMessage", [42, {"$bytes": 1}, 0], b"x"), "cannot be a byte block"),
+        ("a text as bytes", 605,
+         framed(605, "live.sendChatMessage", [42, {"$text": 4}, 0], "h\u00e9!".encode()), None),
+        ("a text as bytes that are not UTF-8", 606,
+         framed(606, "live.sendChatMessage", [42, {"$text": 2}, 0], b"\xc3("), "not UTF-8"),
     ]
     for what, ident, data, expected in binary:
         page.waiters[ident] = asyncio.get_running_loop().create_future()

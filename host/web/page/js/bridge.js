@@ -70,9 +70,10 @@ let waitingHead = 0;
  * @param {object} body
  * @param {string} name
  * @param {Uint8Array[]} blocks
+ * @param {number} [textBytes] of the blocks, long texts' (which count as the request's)
  * @returns {Promise<any>}
  */
-function request(body, name, blocks) {
+function request(body, name, blocks, textBytes = 0) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
   }
@@ -81,8 +82,9 @@ function request(body, name, blocks) {
   }
   const id = nextId++;
   const text = JSON.stringify({id, ...body});
-  if (text.length > limits.requestBytes) {
-    return Promise.reject(new Error(`${name}: a request of ${text.length} characters is over the ` +
+  const size = text.length + textBytes;
+  if (size > limits.requestBytes) {
+    return Promise.reject(new Error(`${name}: a request of ${size} characters is over the ` +
                                     `host's limit of ${limits.requestBytes}`));
   }
   const blockBytes = blocks.reduce((sum, block) => sum + block.length, 0);
@@ -145,6 +147,13 @@ function sendWaiting() {
   }
 }
 
+// Long texts travel as UTF-8 bytes too, {"$text": N} in their place: neither escaped into the JSON
+// nor parsed out of it again (a text with a lone surrogate, which UTF-8 cannot carry, stays in
+// the JSON).
+const LONG_TEXT = 4096;
+const LONE_SURROGATE = /\p{Cs}/u;
+const utf8Encoder = new TextEncoder();
+
 // Byte blocks (Uint8Array, ArrayBuffer) travel as bytes: the request becomes one binary message,
 // framed as the frames that come back (4 bytes of header length, little-endian, the request as
 // JSON with {"$bytes": N} in place of each block, then the blocks in order). The host takes them
@@ -158,13 +167,20 @@ function sendWaiting() {
 function requestWithArgs(kind, name, args) {
   /** @type {Uint8Array[]} */
   const blocks = [];
+  let textBytes = 0;
   const plain = args.map((value) => {
+    if (typeof value === 'string' && value.length >= LONG_TEXT && !LONE_SURROGATE.test(value)) {
+      const bytes = utf8Encoder.encode(value);
+      blocks.push(bytes);
+      textBytes += bytes.length;
+      return {$text: bytes.length};
+    }
     if (value instanceof ArrayBuffer) value = new Uint8Array(value);
     if (!(value instanceof Uint8Array)) return value;
     blocks.push(value);
     return {$bytes: value.length};
   });
-  return request({[kind]: name, args: plain}, name, blocks);
+  return request({[kind]: name, args: plain}, name, blocks, textBytes);
 }
 
 /**
@@ -172,7 +188,7 @@ function requestWithArgs(kind, name, args) {
  * @param {Uint8Array[]} blocks
  */
 function framed(text, blocks) {
-  const header = new TextEncoder().encode(text);
+  const header = utf8Encoder.encode(text);
   const size = blocks.reduce((sum, block) => sum + block.length, 4 + header.length);
   const message = new Uint8Array(size);
   new DataView(message.buffer).setUint32(0, header.length, true);
