@@ -145,6 +145,32 @@ void BM_RoomOnRoomInfo(benchmark::State& state) {
   for (auto _ : state) callback.OnRoomInfo(room);
 }
 
+// A 1 MiB chat text with quotes, backslashes and non-ASCII letters (as the page bench sends it):
+// the writer's share of the development host's echo.
+corvel::ChatMessage LongChat() {
+  const std::string piece =
+      "The quick brown fox \"jumps\" over the lazy dog\\ 0123456789 \xC3\xA9 \xC3\xBC \xE2\x98\x83\n";
+  corvel::ChatMessage chat;
+  while (chat.text.size() < (1u << 20)) chat.text += piece;
+  chat.messageId = 1;
+  chat.sender.id = 42;
+  chat.sender.name = "me";
+  return chat;
+}
+
+void BM_ChatJsonWrite1MiB(benchmark::State& state) {
+  const Json::Value value = corvel_client::ChatJson(7, LongChat());
+  for (auto _ : state) benchmark::DoNotOptimize(corvel_client::WriteEventJson(value));
+}
+
+void BM_ChatOnChatMessage1MiB(benchmark::State& state) {
+  DiscardingHost host;
+  corvel_client::EngineCallback callback;
+  callback.SetAsyncRun(&host);
+  const corvel::ChatMessage chat = LongChat();
+  for (auto _ : state) callback.OnChatMessage(7, chat);
+}
+
 constexpr size_t kBlockSamples = 480 * 2;  // 10 ms of 48 kHz stereo
 
 std::vector<int16_t> Samples(int seed) {
@@ -182,6 +208,8 @@ BENCHMARK(BM_FrameMemcpy);
 BENCHMARK(BM_FrameOnGetVideoData);
 BENCHMARK(BM_RoomJsonWriteOnly);
 BENCHMARK(BM_RoomOnRoomInfo);
+BENCHMARK(BM_ChatJsonWrite1MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChatOnChatMessage1MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixPlainAdd);
 BENCHMARK(BM_MixSaturating);
 BENCHMARK_MAIN();
