@@ -4,25 +4,31 @@
 usage: page_bench.py [--rounds N] [--quick] --side NAME -- KV_HOST_COMMAND... [--side NAME -- ...]
 
 Each side is one kv_host command (the native build, or kv_host.exe under Wine); the rounds run
-the sides in turn, the order swapped every round, each round with a fresh development host. The
+the sides in turn, the order swapped every round, each round with a fresh development host. Every
+round also measures the floor: the same browser against a bare aiohttp WebSocket that answers at
+once (no checks, no kv_host), printed beside each call figure. The
 call figures run in a bare document of the host's origin with only bridge.js loaded (so the
 classroom page's own handlers cost nothing); the frame figures on the classroom page, whose
 video tiles draw them. Prints each figure's median over the rounds, its range and its target.
 Started by `scripts/bench page`, which builds kv_host and makes the sealed Wine prefix.
 """
 import argparse
+import asyncio
+import json
 import os
 import re
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.dont_write_bytecode = True
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
+from aiohttp import web, WSMsgType  # noqa: E402
 
 CHROME_FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                 "--disable-component-update", "--disable-sync", "--no-first-run",
@@ -156,6 +162,112 @@ import('/page/js/bridge.js').then(async ({simulate}) => {
 """
 
 
+# The floor of the call figures: the same shapes of request against a WebSocket that answers
+# at once (a JSON request with a small JSON answer, a text with itself, bytes with a small answer).
+FLOOR = r"""
+const [quick, done] = arguments;
+const ws = new WebSocket(`ws://${location.host}/ws`);
+ws.binaryType = 'arraybuffer';
+const now = () => performance.now();
+let onmessage = null;
+ws.onmessage = (m) => onmessage(m);
+const next = () => new Promise((resolve) => { onmessage = resolve; });
+ws.onopen = async () => {
+  const out = {};
+  const count = quick ? 500 : 3000;
+  const times = [];
+  for (let i = 0; i < count + 200; ++i) {
+    const start = now();
+    const answer = next();
+    ws.send(JSON.stringify({id: i, call: 'live.pageTo', args: [i]}));
+    JSON.parse((await answer).data);
+    if (i >= 200) times.push(now() - start);
+  }
+  times.sort((a, b) => a - b);
+  out['pageTo round trip, median'] = times[times.length >> 1];
+  out['pageTo round trip, p99'] = times[Math.floor(times.length * 0.99)];
+  let left = 10000;
+  const start = now();
+  await new Promise((resolve) => {
+    onmessage = (m) => { JSON.parse(m.data); if (--left === 0) resolve(); };
+    for (let i = 0; i < 10000; ++i) ws.send(JSON.stringify({id: i, call: 'live.pageTo', args: [i]}));
+  });
+  out['10,000 pageTo at once, to the last answer'] = now() - start;
+  const text = 'The quick brown fox "jumps" over the lazy dog 0123456789 \u00e9\n'.repeat(17000)
+    .slice(0, 1 << 20);
+  const block = new Uint8Array(4 << 20);
+  for (const [label, data] of [['1 MiB chat text, answer and echo', text],
+                               ['4 MiB setStorageData block, answer', block]]) {
+    const times = [];
+    for (let r = 0; r < 5; ++r) {
+      const start = now();
+      const answer = next();
+      ws.send(data);
+      const {data: back} = await answer;
+      if (data === text && back !== text) return done({error: 'the floor echo differs'});
+      times.push(now() - start);
+    }
+    out[label] = times.sort((a, b) => a - b)[2];
+  }
+  ws.close();
+  done(out);
+};
+ws.onerror = () => done({error: 'the floor WebSocket failed'});
+"""
+
+
+class Floor:
+    """A bare aiohttp server on its own thread: a blank page and a WebSocket that answers at
+    once."""
+
+    def __init__(self):
+        started = threading.Event()
+        self.origin = None
+        self.thread = threading.Thread(target=self._run, args=(started,), daemon=True)
+        self.thread.start()
+        started.wait(30)
+
+    def _run(self, started):
+        async def page(request):
+            return web.Response(text="<!doctype html><title>floor</title>", content_type="text/html")
+
+        async def socket(request):
+            ws = web.WebSocketResponse(compress=False, max_msg_size=64 << 20)
+            await ws.prepare(request)
+            async for message in ws:
+                if message.type == WSMsgType.BINARY:
+                    await ws.send_str('{"id":0,"result":[0]}')
+                elif message.data.startswith('{"id"'):
+                    await ws.send_str(json.dumps({"id": json.loads(message.data)["id"],
+                                                  "result": [0]}))
+                else:
+                    await ws.send_str(message.data)
+            return ws
+
+        try:  # the loop the development host runs on, where installed
+            import uvloop
+            loop = uvloop.new_event_loop()
+        except ImportError:
+            loop = asyncio.new_event_loop()
+        app = web.Application()
+        app.router.add_get("/", page)
+        app.router.add_get("/ws", socket)
+        runner = web.AppRunner(app, access_log=None)
+        loop.run_until_complete(runner.setup())
+        site = web.TCPSite(runner, "127.0.0.1", 0)
+        loop.run_until_complete(site.start())
+        self.origin = "http://127.0.0.1:%d" % site._server.sockets[0].getsockname()[1]
+        started.set()
+        loop.run_forever()
+
+    def measure(self, driver, quick):
+        driver.get(self.origin + "/")
+        result = driver.execute_async_script(FLOOR, quick)
+        if "error" in result:
+            print(f"  floor failed: {result.pop('error')}", file=sys.stderr)
+        return result
+
+
 def start_host(command):
     # KV_DEVHOST_PROFILE=FILE: the host runs under Python's profiler (FILE.N, one per host).
     profile = os.environ.get("KV_DEVHOST_PROFILE")
@@ -246,8 +358,12 @@ def main(argv):
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chrome)
     driver.set_script_timeout(300)
     results = {name: [] for name, _ in sides}
+    floors = []
+    floor = Floor() if options.only != "frames" else None
     try:
         for r in range(options.rounds):
+            if floor is not None:
+                floors.append(floor.measure(driver, options.quick))
             order = sides if r % 2 == 0 else sides[::-1]
             for name, command in order:
                 load = os.getloadavg()[0]
@@ -263,7 +379,7 @@ def main(argv):
         rounds = results[name]
         loads = [f["load"] for f in rounds]
         print(f"\n{name}: {len(rounds)} rounds, load average {min(loads):.1f} to {max(loads):.1f}")
-        print(f"{'figure':44} {'median':>10} {'range':>21} {'target':>10}")
+        print(f"{'figure':44} {'median':>10} {'range':>21} {'target':>10}  {'floor':>9}")
         for label, unit, target, lower in FIGURES:
             if options.only and (unit == "fps") != (options.only == "frames"):
                 continue
@@ -280,14 +396,20 @@ def main(argv):
             ok = median <= target if lower else median >= target
             missed += not ok
             sign = "<=" if lower else ">="
+            bare = [f[label] for f in floors if label in f]
+            floor_text = f"{statistics.median(bare):7.2f}{unit}" if bare else ""
             print(f"{label:44} {median:8.2f}{unit:>3} {min(values):9.2f} to {max(values):<9.2f}"
-                  f"{sign} {target:g} {unit}{'' if ok else '  MISSED'}")
+                  f"{sign + ' ' + format(target, 'g') + ' ' + unit:>10}  {floor_text:>9}"
+                  f"{'' if ok else '  MISSED'}")
         for width, height in ((640, 360), (1280, 720), (1920, 1080)):
             values = [f[f"{width} x {height} frames raised"] for f in rounds
                       if f"{width} x {height} frames raised" in f]
             if values:
                 print(f"{f'  ({width} x {height} frames answered to the page)':44} "
                       f"{statistics.median(values):8.2f}fps")
+    if floors:
+        print("\nfloor: the same browser against a bare aiohttp WebSocket that answers at once, "
+              f"median of {len(floors)} rounds")
     return 1 if missed else 0
 
 
