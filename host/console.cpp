@@ -125,6 +125,24 @@ cJSON* NestedItem(const cJSON* arg, std::string& error) {
   return root;
 }
 
+// The command line as the notes read it: a record's attached text is a text (the bridge gets one),
+// not the {"$text":N} object that stands for it. Null when no argument is attached text.
+Json LineForNotes(const cJSON* request) {
+  const cJSON* args = cJSON_GetObjectItemCaseSensitive(request, "args");
+  const cJSON* arg = nullptr;
+  bool attached = false;
+  cJSON_ArrayForEach(arg, args) attached = attached || IsAttachedText(arg);
+  if (!attached) return nullptr;
+  Json line(cJSON_Duplicate(request, 1));
+  cJSON* copied = cJSON_GetObjectItemCaseSensitive(line.get(), "args");
+  for (int i = 0; i < cJSON_GetArraySize(copied); ++i) {
+    if (IsAttachedText(cJSON_GetArrayItem(copied, i))) {
+      cJSON_ReplaceItemInArray(copied, i, cJSON_CreateString(""));
+    }
+  }
+  return line;
+}
+
 cJSON* AttachedText(const cJSON* arg, Attached& attached) {
   const size_t size =
       static_cast<size_t>(cJSON_GetObjectItemCaseSensitive(arg, "$text")->valuedouble);
@@ -309,8 +327,9 @@ void Console::Command(const cJSON* request) {
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
   // The room is followed even when the notes are off.
+  const Json typed = framed ? LineForNotes(request) : nullptr;
   const std::vector<std::string> notes =
-      room_notes_.After(request, message->result, message->resultCount);
+      room_notes_.After(typed ? typed.get() : request, message->result, message->resultCount);
   if (quiet_) return;
   for (const std::string& note : notes) {
     cJSON* noted = cJSON_CreateObject();

@@ -167,6 +167,7 @@ class Client:
         self.answers = {}      # id -> answer line
         self.waiters = {}      # id -> future
         self.anonymous = []    # answers without an id
+        self.notes = []        # the console's notes
         self.host_lines = []   # {"host":..} lines
         self.events = 0
         self.chats = 0
@@ -229,6 +230,8 @@ class Client:
             self.host_lines.append(line)
             if len(self.host_lines) > 2000:
                 del self.host_lines[:1000]
+        elif "note" in line:
+            self.notes.append(line["note"])
         elif "id" in line:
             if line["id"] is None:
                 self.anonymous.append(line)
@@ -375,6 +378,8 @@ async def row_console_forms(host, row):
         else:
             check(row, f"{what} is answered with an error ({answer and answer.get('error', '')[:60]})",
                   is_error(answer, expected))
+    wrong = [note for note in page.notes if "should be a text" in note]
+    check(row, f"a text as bytes is a text to the console's notes ({wrong})", not wrong)
     await page.close()
 
 
