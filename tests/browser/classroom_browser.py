@@ -120,6 +120,20 @@ def pixel_matches_pattern(pixels, samples, width, height):
     return None
 
 
+def tile_pixels(driver, stream, samples):
+    """The element that shows a tile's frames (a <video> where the browser can, else a canvas),
+    its size and the RGBA of the sampled pixels."""
+    return js(driver, """
+        const [stream, samples] = arguments;
+        const c = document.querySelector(`.tile[data-stream="${stream}"] .tile-canvas:not([hidden])`);
+        const [width, height] = c.localName === 'video' ? [c.videoWidth, c.videoHeight] : [c.width, c.height];
+        const g = Object.assign(document.createElement('canvas'), {width, height}).getContext('2d');
+        g.drawImage(c, 0, 0);
+        return [c.localName, width, height,
+                samples.map(([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data))];
+    """, stream, samples)
+
+
 def js(driver, script, *args):
     return driver.execute_script(script, *args)
 
@@ -155,16 +169,10 @@ def classroom(driver, shots):
     wait("the camera tile is painted", lambda: int(
         attribute(driver, '.tile[data-stream="0"]', "data-drawn") or 0) >= 3)
     samples = [(0, 0), (101, 57), (320, 180), (639, 359), (5, 300)]
-    pixels = js(driver, """
-        // The tile shows its frames in a <video> where the browser can, else in a canvas.
-        const c = document.querySelector('.tile[data-stream="0"] .tile-canvas:not([hidden])');
-        const [width, height] = c.localName === 'video' ? [c.videoWidth, c.videoHeight] : [c.width, c.height];
-        const g = Object.assign(document.createElement('canvas'), {width, height}).getContext('2d');
-        g.drawImage(c, 0, 0);
-        return [width, height, arguments[0].map(([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data))];
-    """, samples)
-    check(f"the camera tile is 640 x 360 (got {pixels[0]} x {pixels[1]})", pixels[:2] == [640, 360])
-    frame = pixel_matches_pattern(pixels[2], samples, 640, 360)
+    pixels = tile_pixels(driver, 0, samples)
+    check(f"the camera tile is a {pixels[0]} of 640 x 360 (got {pixels[1]} x {pixels[2]})",
+          pixels[1:3] == [640, 360])
+    frame = pixel_matches_pattern(pixels[3], samples, 640, 360)
     check(f"its pixels are the simulated engine's frame (frame {frame})", frame is not None)
 
     if shots:  # the rest of the class, for the picture

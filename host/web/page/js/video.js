@@ -103,6 +103,16 @@ let nativeFrames = typeof VideoFrame === 'function';
 // BT.601 studio range, the conversion of drawI420.
 const BT601 = {matrix: 'smpte170m', primaries: 'smpte170m', transfer: 'smpte170m', fullRange: false};
 
+/**
+ * @param {Uint8Array} bytes
+ * @param {number} width
+ * @param {number} height
+ * @param {number} timestamp in microseconds
+ */
+function i420Frame(bytes, width, height, timestamp) {
+  return new VideoFrame(bytes, {format: 'I420', codedWidth: width, codedHeight: height, timestamp,
+    colorSpace: /** @type {VideoColorSpaceInit} */ (BT601)});
+}
 
 // Chromium's MediaStreamTrackGenerator: VideoFrames written to it play in a <video> element,
 // whose frames the compositor converts and scales off the page's main thread. Drawing a
@@ -152,9 +162,7 @@ function writeFrame(t, video) {
   t.frame = null;
   let frame;
   try {
-    frame = new VideoFrame(bytes, {format: 'I420', codedWidth: width, codedHeight: height,
-      timestamp: Math.round(performance.now() * 1000),
-      colorSpace: /** @type {VideoColorSpaceInit} */ (BT601)});
+    frame = i420Frame(bytes, width, height, Math.round(performance.now() * 1000));
   } catch (error) {
     return console.warn(`stream ${t.figure.dataset.stream}: frame not drawn`, error);
   }
@@ -194,8 +202,7 @@ function drawNative(context, bytes, width, height) {
   if (!nativeFrames || (width & 1) || (height & 1)) return false;
   let frame;
   try {
-    frame = new VideoFrame(bytes, {format: 'I420', codedWidth: width, codedHeight: height,
-      timestamp: 0, colorSpace: /** @type {VideoColorSpaceInit} */ (BT601)});
+    frame = i420Frame(bytes, width, height, 0);
   } catch (error) {
     nativeFrames = false;  // not supported after all: the loop from now on
     console.warn('VideoFrame unavailable; converting frames in JavaScript', error);
