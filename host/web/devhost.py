@@ -574,8 +574,8 @@ class Bridge:
             self.broadcast({"host": "error", "text": text})
 
     def _dispatch(self, line, data):
-        if not isinstance(line, dict):
-            return
+        if not isinstance(line, dict) or "journal" in line:
+            return  # the answer to the host's own switch (start); no page can ask for one
         if self.in_flight:
             member = self.in_flight[0].member
             if member in line:
