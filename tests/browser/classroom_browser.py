@@ -104,11 +104,11 @@ def pixel_matches_pattern(pixels, samples, width, height):
     pixels show, by BT.601 studio range; the browser's own conversion (VideoFrame) rounds
     differently from this integer one, by a few levels at most. None when no frame matches."""
     def rgb(data, x, y):
-        n = width // 2
+        n, r = width // 2, height // 2
         c = 298 * (data[y * width + x] - 16)
-        chroma = (y // 2) * n + min(x // 2, n - 1)
+        chroma = min(y // 2, r - 1) * n + min(x // 2, n - 1)
         d = data[width * height + chroma] - 128
-        e = data[width * height + (n * height) // 2 + chroma] - 128
+        e = data[width * height + n * r + chroma] - 128  # frame_hash's planes: V right after U
         clamp = lambda v: max(0, min(255, v >> 8))  # noqa: E731
         return [clamp(c + 409 * e + 128), clamp(c - 100 * d - 208 * e + 128),
                 clamp(c + 516 * d + 128), 255]
@@ -174,6 +174,17 @@ def classroom(driver, shots):
           pixels[1:3] == [640, 360])
     frame = pixel_matches_pattern(pixels[3], samples, 640, 360)
     check(f"its pixels are the simulated engine's frame (frame {frame})", frame is not None)
+    # Odd sizes take the canvas: the video's and VideoFrame's chroma planes round the other way.
+    js(driver, "import('/page/js/bridge.js').then(({simulate}) => "
+               "simulate('OnGetVideoData', 3, 321, 181, 0, 7, 2))")
+    wait("a 321 x 181 frame is drawn", lambda: attribute(
+        driver, '.tile[data-stream="3"]', "data-drawn"))
+    samples = [(0, 0), (101, 57), (320, 180), (5, 179)]
+    pixels = tile_pixels(driver, 3, samples)
+    check(f"it is a canvas of 321 x 181 (a {pixels[0]} of {pixels[1]} x {pixels[2]})",
+          pixels[:3] == ["canvas", 321, 181])
+    check("its pixels are the frame's",
+          pixel_matches_pattern(pixels[3], samples, 321, 181) is not None)
 
     if shots:  # the rest of the class, for the picture
         driver.find_element(By.CSS_SELECTOR, "#simulate summary").click()

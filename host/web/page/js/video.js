@@ -26,10 +26,12 @@ const tiles = new Map();  // stream -> {canvas, label, width, height, frame, dra
 export function drawI420(image, bytes, width, height) {
   const out = image.data;
   const n = width >> 1;
+  const r = height >> 1;
   const uStart = width * height;
   const vStart = uStart + ((n * height) >> 1);
   for (let y = 0; y < height; ++y) {
-    const chromaRow = (y >> 1) * n;
+    // An odd height's last row has no chroma row of its own: it takes the one above.
+    const chromaRow = Math.min(y >> 1, r - 1) * n;
     for (let x = 0; x < width; ++x) {
       const c = 298 * (bytes[y * width + x] - 16);
       const chroma = chromaRow + Math.min(x >> 1, n - 1);
@@ -87,13 +89,15 @@ function frameArrived(stream, total, width, height, extra, ten, tick, bytes) {
   if (t.video) writeFrame(t, t.video);
 }
 
-// Bytes of an I420 frame: full-size luma, then two chroma planes of half width, half height.
+// Bytes an I420 frame of the bridge fills: full-size luma, then two chroma planes of half width
+// and half height rounded down, the second starting at luma + (half width x height) / 2.
 /**
  * @param {number} width
  * @param {number} height
  */
 export function i420Bytes(width, height) {
-  return width * height + 2 * (width >> 1) * ((height + 1) >> 1);
+  const n = width >> 1;
+  return width * height + ((n * height) >> 1) + n * (height >> 1);
 }
 
 // The browser's own conversion where it has one (VideoFrame from the I420 bytes, drawn to the
