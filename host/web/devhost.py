@@ -902,11 +902,12 @@ def page_message(bridge, page, text, blocks=None):
             return None
     except Refused as refusal:
         return page.text({"id": ident, "error": str(refusal)})
-    return page_request_of(bridge, page, message, blocks)
+    return page_request_of(bridge, page, message, blocks, len(text))
 
 
-def page_request_of(bridge, page, message, blocks):
-    """One parsed request: answered at once when refused, else queued for kv_host."""
+def page_request_of(bridge, page, message, blocks, size=0):
+    """One parsed request (`size` characters of JSON): answered at once when refused, else
+    queued for kv_host."""
     ident = None
     try:
         if not isinstance(message, dict):
@@ -916,7 +917,7 @@ def page_request_of(bridge, page, message, blocks):
             ident = None
             raise Refused("id must be a number or a text of at most 64 characters")
         if blocks is not None:
-            attach_blocks(message, blocks)
+            attach_blocks(message, blocks, size)
         line, member = page_request(message)
         if page.in_flight >= MAX_IN_FLIGHT:
             raise Refused(f"too many requests in flight (at most {MAX_IN_FLIGHT} per page)")
@@ -959,13 +960,13 @@ class Text(str):
         return text
 
 
-def attach_blocks(message, blocks):
+def attach_blocks(message, blocks, size):
     """Puts each {"$bytes":N} argument's N bytes, and each {"$text":N} argument's N bytes of
     UTF-8, in its place; the counts must add up to the blocks' length exactly. Texts count
-    towards the request's limit as they would inside it."""
+    towards the limit of the request (`size` characters without them) as they would inside it:
+    by characters, not bytes, so a text is refused or taken alike either way."""
     args = message.get("args")
     taken = 0
-    texts = 0
     for index, arg in enumerate(args if isinstance(args, list) else []):
         kind = list(arg)[0] if isinstance(arg, dict) and len(arg) == 1 else None
         if kind in ("$bytes", "$text") and isinstance(arg[kind], int) \
@@ -977,14 +978,14 @@ def attach_blocks(message, blocks):
             if kind == "$bytes":
                 args[index] = Block(blocks[taken:taken + count])
             else:
-                texts += count
                 try:
                     args[index] = Text(bytes(blocks[taken:taken + count]))
                 except UnicodeDecodeError:
                     raise Refused(f"argument {index}: the text is not UTF-8") from None
+                size += len(args[index])
             taken += count
-    if texts > MAX_REQUEST_BYTES:
-        raise Refused(f"a request of {texts} bytes is over the limit of "
+    if size > MAX_REQUEST_BYTES:
+        raise Refused(f"a request of {size} bytes is over the limit of "
                       f"{MAX_REQUEST_BYTES >> 20} MiB")
     if taken != len(blocks):
         raise Refused(f"{len(blocks) - taken} bytes of the binary request belong to no block")

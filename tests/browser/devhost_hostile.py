@@ -368,6 +368,13 @@ async def row_console_forms(host, row):
          framed(605, "live.sendChatMessage", [42, {"$text": 4}, 0], "h\u00e9!".encode()), None),
         ("a text as bytes that are not UTF-8", 606,
          framed(606, "live.sendChatMessage", [42, {"$text": 2}, 0], b"\xc3("), "not UTF-8"),
+        # A text counts towards the request limit by its characters, as inside the JSON.
+        ("a text as bytes of 1.5 Mi characters in 4.5 MiB", 607,
+         framed(607, "live.sendChatMessage", [42, {"$text": 9 << 19}, 0],
+                ("\u4e2d" * (3 << 19)).encode()), None),
+        ("a text as bytes that fills the limit beside its request", 608,
+         framed(608, "live.sendChatMessage", [42, {"$text": 4 << 20}, 0], b"x" * (4 << 20)),
+         "over the limit"),
     ]
     for what, ident, data, expected in binary:
         page.waiters[ident] = asyncio.get_running_loop().create_future()

@@ -70,10 +70,11 @@ let waitingHead = 0;
  * @param {object} body
  * @param {string} name
  * @param {Uint8Array[]} blocks
- * @param {number} [textBytes] of the blocks, long texts' (which count as the request's)
+ * @param {number} [textChars] the characters of the long texts among the blocks, which count
+ *   towards the request's limit as they would inside its JSON
  * @returns {Promise<any>}
  */
-function request(body, name, blocks, textBytes = 0) {
+function request(body, name, blocks, textChars = 0) {
   if (!socket || socket.readyState !== WebSocket.OPEN) {
     return Promise.reject(new Error(`${name}: not connected`));
   }
@@ -82,7 +83,7 @@ function request(body, name, blocks, textBytes = 0) {
   }
   const id = nextId++;
   const text = JSON.stringify({id, ...body});
-  const size = text.length + textBytes;
+  const size = text.length + textChars;
   if (size > limits.requestBytes) {
     return Promise.reject(new Error(`${name}: a request of ${size} characters is over the ` +
                                     `host's limit of ${limits.requestBytes}`));
@@ -167,12 +168,12 @@ const utf8Encoder = new TextEncoder();
 function requestWithArgs(kind, name, args) {
   /** @type {Uint8Array[]} */
   const blocks = [];
-  let textBytes = 0;
+  let textChars = 0;
   const plain = args.map((value) => {
     if (typeof value === 'string' && value.length >= LONG_TEXT && !LONE_SURROGATE.test(value)) {
       const bytes = utf8Encoder.encode(value);
       blocks.push(bytes);
-      textBytes += bytes.length;
+      textChars += value.length;
       return {$text: bytes.length};
     }
     if (value instanceof ArrayBuffer) value = new Uint8Array(value);
@@ -180,7 +181,7 @@ function requestWithArgs(kind, name, args) {
     blocks.push(value);
     return {$bytes: value.length};
   });
-  return request({[kind]: name, args: plain}, name, blocks, textBytes);
+  return request({[kind]: name, args: plain}, name, blocks, textChars);
 }
 
 /**

@@ -163,24 +163,35 @@ function writeFrame(t, video) {
   if (video.writing || !t.frame) return;
   const {bytes, width, height} = t.frame;
   if ((width & 1) || (height & 1) || bytes.length < i420Bytes(width, height)) return;  // canvas
-  t.frame = null;
   let frame;
   try {
     frame = i420Frame(bytes, width, height, Math.round(performance.now() * 1000));
   } catch (error) {
-    return console.warn(`stream ${t.figure.dataset.stream}: frame not drawn`, error);
+    return toCanvas(t, video, 'no VideoFrame', error);  // this frame too
   }
+  t.frame = null;
   video.writing = true;
   video.writer.write(frame).then(() => {
     video.writing = false;
     writeFrame(t, video);
   }, (error) => {
     frame.close();
-    t.video = null;  // the canvas from now on
-    video.element.remove();
-    t.canvas.hidden = false;
-    console.warn(`stream ${t.figure.dataset.stream}: video ended; drawing to a canvas`, error);
+    toCanvas(t, video, 'video ended', error);
   });
+}
+
+// The canvas from now on: a failure would otherwise repeat at every frame, none shown.
+/**
+ * @param {Tile} t
+ * @param {Video} video
+ * @param {string} why
+ * @param {unknown} error
+ */
+function toCanvas(t, video, why, error) {
+  t.video = null;
+  video.element.remove();
+  t.canvas.hidden = false;
+  console.warn(`stream ${t.figure.dataset.stream}: ${why}; drawing to a canvas`, error);
 }
 
 /**
