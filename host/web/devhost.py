@@ -879,6 +879,45 @@ def leading_id(text):
     return int(match.group(1)) if match else None
 
 
+def parsed(text):
+    try:
+        return json.loads(text, parse_constant=reject_constant)
+    except RecursionError:
+        raise Refused(f"the request nests deeper than {MAX_NESTING} levels") from None
+    except ValueError:
+        raise Refused("request is not JSON") from None
+
+
+# What the scan of an array's items steps on: a string (escapes and all), or a bracket or comma.
+ARRAY_TOKEN = re.compile(r'"[^"\\]*(?:\\.[^"\\]*)*"|[\[\]{},]')
+
+
+def array_items(text):
+    """The texts of the items of a JSON array, found by brackets and strings alone, without
+    parsing the items; None when the text is not an array of nested items."""
+    stripped = text.strip()
+    if not stripped.startswith("[") or not stripped.endswith("]"):
+        return None
+    items, depth, start = [], 0, 1
+    for token in ARRAY_TOKEN.finditer(stripped):
+        mark = token.group()
+        if mark in "[{":
+            depth += 1
+        elif mark in "]}":
+            depth -= 1
+            if depth == 0:
+                if token.end() != len(stripped):
+                    return None
+                last = stripped[start:token.start()]
+                if last.strip() or items:
+                    items.append(last)
+                return items
+        elif mark == "," and depth == 1:
+            items.append(stripped[start:token.start()])
+            start = token.end()
+    return None
+
+
 def page_message(bridge, page, text, blocks=None):
     """A page's text message: one request, or (from bridge.js) an array of at most MAX_IN_FLIGHT
     requests sent together, each answered on its own. `blocks` are the bytes of a binary
@@ -889,11 +928,21 @@ def page_message(bridge, page, text, blocks=None):
             raise Refused(f"a request of {len(text)} bytes is over the limit of "
                           f"{MAX_REQUEST_BYTES >> 20} MiB")
         try:
-            message = json.loads(text, parse_constant=reject_constant)
-        except RecursionError:
-            raise Refused(f"the request nests deeper than {MAX_NESTING} levels") from None
-        except ValueError:
-            raise Refused("request is not JSON") from None
+            message = parsed(text)
+        except Refused:
+            items = array_items(text) if blocks is None else None
+            if items is None or len(items) > MAX_IN_FLIGHT:
+                raise
+            # One request of the array too deep for the parser, or with too long a number: the
+            # others still run, and it is answered with its own id.
+            for item in items:
+                try:
+                    one = parsed(item)
+                except Refused as refusal:
+                    page.text({"id": leading_id(item), "error": str(refusal)})
+                else:
+                    page_request_of(bridge, page, one, None)
+            return None
         if isinstance(message, list) and blocks is None:
             if len(message) > MAX_IN_FLIGHT:
                 raise Refused(f"an array of {len(message)} requests; at most {MAX_IN_FLIGHT}")

@@ -472,13 +472,19 @@ async def row_nesting(host, row):
              ("NaN", 505, '{"id":505,"call":"live.sendChatMessage","args":[1,NaN,0]}', "NaN"),
              ("1e999", 506, '{"id":506,"call":"live.sendChatMessage","args":[1,1e999,0]}',
               "finite"),
-             ("an id that is an object", 507, '{"id":507,"x":{"id":{}},"call":1}', "call takes")]
+             ("an id that is an object", 507, '{"id":507,"x":{"id":{}},"call":1}', "call takes"),
+             # The rest of its array still runs: 508 is checked below.
+             ("995 nested arrays beside a sound request", 509,
+              '[{"id":508,"call":"live.pageTo","args":[1]},%s]' % (nested(995) % 509), "deeper")]
     for what, ident, text, expected in cases:
         started = time.monotonic()
         await page.send_text(text, ident)
         answer = await page.answer(ident, 10)
         check(row, f"{what}: answered with an error in {time.monotonic() - started:.2f} s "
                    f"({answer and answer.get('error', '')[:60]})", is_error(answer, expected))
+    sound = await page.answer(508)
+    check(row, f"the sound request beside it is answered ({sound})",
+          sound is not None and "error" not in sound)
     await page.ws.send_str("not JSON at all")
     await page.ws.send_bytes(b"\x00\x01")
     # Requests sent together are an array of at most MAX_IN_FLIGHT; a longer one runs none.
