@@ -125,24 +125,6 @@ cJSON* NestedItem(const cJSON* arg, std::string& error) {
   return root;
 }
 
-// The command line as the notes read it: a record's attached text is a text (the bridge gets one),
-// not the {"$text":N} object that stands for it. Null when no argument is attached text.
-Json LineForNotes(const cJSON* request) {
-  const cJSON* args = cJSON_GetObjectItemCaseSensitive(request, "args");
-  const cJSON* arg = nullptr;
-  bool attached = false;
-  cJSON_ArrayForEach(arg, args) attached = attached || IsAttachedText(arg);
-  if (!attached) return nullptr;
-  Json line(cJSON_Duplicate(request, 1));
-  cJSON* copied = cJSON_GetObjectItemCaseSensitive(line.get(), "args");
-  for (int i = 0; i < cJSON_GetArraySize(copied); ++i) {
-    if (IsAttachedText(cJSON_GetArrayItem(copied, i))) {
-      cJSON_ReplaceItemInArray(copied, i, cJSON_CreateString(""));
-    }
-  }
-  return line;
-}
-
 cJSON* AttachedText(const cJSON* arg, Attached& attached) {
   const size_t size =
       static_cast<size_t>(cJSON_GetObjectItemCaseSensitive(arg, "$text")->valuedouble);
@@ -293,12 +275,18 @@ void Console::Command(const cJSON* request) {
     return out_.Error("--framed: the arguments take " + std::to_string(wanted) +
                       " bytes; the record has " + std::to_string(attached_->size));
   }
+  // The command line as the notes read it: a record's attached text is the text the bridge gets,
+  // not the {"$text":N} object that stands for it (the notes parse a configuration text). Its
+  // item is referred to, not copied: the message holds it until the notes are made.
+  Json typed;
+  int index = 0;
   cJSON_ArrayForEach(arg, args) {
     std::string error;
-    cJSON* item = IsByteBlock(arg)                ? ByteBlockItem(arg, attached_, error)
-                  : IsNesting(arg)                ? NestedItem(arg, error)
-                  : framed && IsAttachedText(arg) ? AttachedText(arg, *attached_)
-                                                  : cJSON_Duplicate(arg, 1);
+    const bool text = framed && !IsByteBlock(arg) && !IsNesting(arg) && IsAttachedText(arg);
+    cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, attached_, error)
+                  : IsNesting(arg) ? NestedItem(arg, error)
+                  : text           ? AttachedText(arg, *attached_)
+                                   : cJSON_Duplicate(arg, 1);
     if (item == nullptr) {
       for (auto& block : blocks) block.first->valuestring = nullptr;  // not handed over yet
       for (auto& block : blocks) corvel::LargeMemoryRelease(block.second);
@@ -306,6 +294,12 @@ void Console::Command(const cJSON* request) {
     }
     if (IsByteBlock(arg)) blocks.emplace_back(item, item->valuestring);
     cJSON_AddItemToArray(message->args, item);
+    if (text) {
+      if (!typed) typed.reset(cJSON_Duplicate(request, 1));
+      cJSON_ReplaceItemInArray(cJSON_GetObjectItemCaseSensitive(typed.get(), "args"), index,
+                               cJSON_CreateStringReference(item->valuestring));
+    }
+    ++index;
   }
   corvel::OnMessage(message);
   core_.WaitIdle();
@@ -327,7 +321,6 @@ void Console::Command(const cJSON* request) {
   if (kept > 0) cJSON_AddNumberToObject(line, "blocksNotTaken", kept);
   out_.Print(line);
   // The room is followed even when the notes are off.
-  const Json typed = framed ? LineForNotes(request) : nullptr;
   const std::vector<std::string> notes =
       room_notes_.After(typed ? typed.get() : request, message->result, message->resultCount);
   if (quiet_) return;

@@ -375,6 +375,8 @@ async def row_console_forms(host, row):
         ("a text as bytes that fills the limit beside its request", 608,
          framed(608, "live.sendChatMessage", [42, {"$text": 4 << 20}, 0], b"x" * (4 << 20)),
          "over the limit"),
+        ("a configuration text as bytes", 609, framed(609, "live.myAnswer", [{"$text": 2}], b"{}"),
+         None),
     ]
     for what, ident, data, expected in binary:
         page.waiters[ident] = asyncio.get_running_loop().create_future()
@@ -385,8 +387,9 @@ async def row_console_forms(host, row):
         else:
             check(row, f"{what} is answered with an error ({answer and answer.get('error', '')[:60]})",
                   is_error(answer, expected))
-    wrong = [note for note in page.notes if "should be a text" in note]
-    check(row, f"a text as bytes is a text to the console's notes ({wrong})", not wrong)
+    await page.request({"call": "live.getOutputLevel", "args": [0]})  # the notes before it came
+    wrong = [note for note in page.notes if "should be a text" in note or "not parse" in note]
+    check(row, f"a text as bytes is the text to the console's notes ({wrong})", not wrong)
     await page.close()
 
 
