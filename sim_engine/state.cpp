@@ -139,7 +139,8 @@ void State::Record(const char* op, cJSON* args, const char* device) {
   if (device != nullptr) Put(entry.get(), "device", MakeString(device));
   std::string text = PrintJson(entry.get());
   std::lock_guard<std::mutex> lock(mutex_);
-  if (journal_.size() >= kJournalLimit) {  // filled by another thread meanwhile
+  // Filled by another thread meanwhile, or this entry would pass the bound.
+  if (journal_.size() >= kJournalLimit || journal_bytes_ + text.size() > kJournalBytes) {
     ++dropped_;
     return;
   }
