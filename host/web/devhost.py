@@ -1363,8 +1363,8 @@ if __name__ == "__main__":
     keep_frame_memory()
     try:
         # libuv's event loop: each request crosses the loop four times (page, kv_host and back),
-        # and asyncio's own loop costs more per crossing (scripts/bench page: 10,000 requests at
-        # once 1.27 s with it, 1.03 to 1.12 s with uvloop). Without the package, asyncio's.
+        # and asyncio's own loop costs more per crossing (docs/page-scripts.md, the page bench).
+        # Without the package, asyncio's.
         import uvloop
         uvloop.install()
     except ImportError:

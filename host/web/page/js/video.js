@@ -14,7 +14,7 @@ import {el} from './ui.js';
  *   writing: boolean}} Video
  */
 /** @type {Map<number, Tile>} */
-const tiles = new Map();  // stream -> {canvas, label, width, height, frame, drawn, image}
+const tiles = new Map();  // by stream
 
 // I420 to RGBA (BT.601, studio range), integer arithmetic.
 /**
@@ -120,8 +120,8 @@ function i420Frame(bytes, width, height, timestamp) {
 
 // Chromium's MediaStreamTrackGenerator: VideoFrames written to it play in a <video> element,
 // whose frames the compositor converts and scales off the page's main thread. Drawing a
-// 1920 x 1080 frame to a canvas took that thread 7 ms, and receiving each frame needs it for
-// about as long again, so the canvas drew some 36 frames a second where the host sent 50.
+// 1920 x 1080 frame to a canvas takes that thread about as long as receiving it, and together
+// they fell well short of the display's rate (docs/page-scripts.md, the page bench).
 /** @type {any} */
 const Generator = /** @type {any} */ (globalThis).MediaStreamTrackGenerator;
 const generator = nativeFrames && typeof Generator === 'function' &&
