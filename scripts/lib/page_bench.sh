@@ -5,7 +5,7 @@
 # holds copies of the Windows binaries, and runs bench/page_bench.py over both, the order swapped
 # every round. Prints each figure's median, its range over the rounds and its target.
 #
-#   scripts/bench page [--rounds N] [--quick]
+#   scripts/bench page [--rounds N] [--quick] [--only calls|frames]
 #   KV_BENCH_SIDES="native wine" (default both)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
