@@ -498,7 +498,8 @@ class Bridge:
                 if not raw:
                     break
                 if len(raw) >= PASS_THROUGH_BYTES and raw.startswith(b'{"event":"') \
-                        and b'"bytesFollow"' not in raw[-48:]:
+                        and b'"bytesFollow"' not in raw[-48:] \
+                        and b'"textsFollow"' not in raw[-48:]:
                     # A large event (a long chat text, a big room): kv_host's own JSON goes to
                     # the pages as it is; parsing and writing it again cost more than the rest
                     # of its way. An event is never an answer, so nothing here needs its members.

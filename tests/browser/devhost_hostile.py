@@ -827,6 +827,10 @@ async def row_fake_kv_host(command, row):
         check(row, f"an event line over the limit is dropped and reported; the request is "
                    f"answered ({answer and answer.get('result')})",
               answer is not None and answer.get("result") == [0, pid] and report is not None)
+        answer = await page.request({"call": "live.wideEvent", "args": []}, 30)
+        texts = [item.get("value") for item in (page.last_chat or {}).get("items", [])][1:]
+        check(row, f"a long event line with texts after it reaches the page whole ({texts})",
+              answer is not None and answer.get("result") == [0, pid] and texts == ["after"])
         answer = await page.request({"call": "live.deepAnswer", "args": []}, 30)
         check(row, f"an answer nested too deeply ends its request with an error "
                    f"({answer and answer.get('error', '')[:60]})", is_error(answer, "nested"))
@@ -1038,6 +1042,12 @@ def fake_kv_host():
         elif name == "live.bigEvent":
             out.write(b'{"event":"onChatMessage","items":[{"type":13,"value":"' + b"e" * big
                       + b'"}]}\n')
+            out.write(json.dumps({"call": name, "result": [0, pid]}).encode() + b"\n")
+        elif name == "live.wideEvent":  # a line long enough to pass through, its text after it
+            out.write(json.dumps({"event": "onChatMessage", "items": [
+                {"type": 13, "value": "w" * devhost.PASS_THROUGH_BYTES},
+                {"type": 13, "$text": 5}], "textsFollow": 5}, separators=(",", ":")).encode()
+                      + b"\nafter")
             out.write(json.dumps({"call": name, "result": [0, pid]}).encode() + b"\n")
         elif name == "live.deepAnswer":
             out.write(b'{"call":"live.deepAnswer","result":' + b"[" * 100000 + b"]" * 100000
