@@ -49,12 +49,35 @@ FIGURES = [
     ("1920 x 1080 frames drawn", "fps", None, False),
 ]
 
-CALLS = r"""
+# What the host's call figures and the floor's share, so that both measure the same shapes.
+SHARED = r"""
+const now = () => performance.now();
+const median = (times) => times.sort((a, b) => a - b)[times.length >> 1];
+// `count` calls one at a time, after 200 that warm up.
+const roundTrips = async (count, once) => {
+  const times = [];
+  for (let i = 0; i < count + 200; ++i) {
+    const start = now();
+    await once(i);
+    if (i >= 200) times.push(now() - start);
+  }
+  times.sort((a, b) => a - b);
+  return {'pageTo round trip, median': times[times.length >> 1],
+          'pageTo round trip, p99': times[Math.floor(times.length * 0.99)]};
+};
+const longText = () => {
+  let text = '';
+  const piece = 'The quick brown fox "jumps" over the lazy dog\\ 0123456789 é ü ☃\n';
+  while (text.length < (1 << 20)) text += piece;
+  return text.slice(0, 1 << 20);
+};
+"""
+
+CALLS = SHARED + r"""
 const [quick, done] = arguments;
 const fail = (error) => done({error: String(error && error.stack || error)});
 (async () => {
   const {call, on} = await import('/page/js/bridge.js');
-  const now = () => performance.now();
   const out = {};
   const config = {id: 7, userId: 42, userType: 2, appVersion: '3.1.0.0001',
     server: {roomServer: {host: 'room.example', tcpPort: 5003}}};
@@ -67,17 +90,10 @@ const fail = (error) => done({error: String(error && error.stack || error)});
   };
   // One at a time.
   await section('one at a time', async () => {
-  const count = quick ? 500 : 3000;
-  const times = [];
-  for (let i = 0; i < count + 200; ++i) {
-    const start = now();
+  Object.assign(out, await roundTrips(quick ? 500 : 3000, async (i) => {
     const result = await call('live.pageTo', i);
     if (!Array.isArray(result) || typeof result[0] !== 'number') throw new Error('pageTo result');
-    if (i >= 200) times.push(now() - start);
-  }
-  times.sort((a, b) => a - b);
-  out['pageTo round trip, median'] = times[times.length >> 1];
-  out['pageTo round trip, p99'] = times[Math.floor(times.length * 0.99)];
+  }));
   });
   await section('10,000 at once', async () => {
 
@@ -96,10 +112,7 @@ const fail = (error) => done({error: String(error && error.stack || error)});
   await section('1 MiB text', async () => {
 
   // A 1 MiB text: the answer and the echo event, which must carry the same text.
-  let text = '';
-  const piece = 'The quick brown fox "jumps" over the lazy dog\\ 0123456789 é ü ☃\n';
-  while (text.length < (1 << 20)) text += piece;
-  text = text.slice(0, 1 << 20);
+  const text = longText();
   const chats = [];
   for (let r = 0; r < 5; ++r) {
     let echoed;
@@ -112,7 +125,7 @@ const fail = (error) => done({error: String(error && error.stack || error)});
     chats.push(now() - start);
     off();
   }
-  out['1 MiB chat text, answer and echo'] = chats.sort((a, b) => a - b)[2];
+  out['1 MiB chat text, answer and echo'] = median(chats);
   });
   await section('4 MiB block', async () => {
 
@@ -127,7 +140,7 @@ const fail = (error) => done({error: String(error && error.stack || error)});
     await call('offlinePlay.setStorageData', 'bench-segment', block, 0);
     blocks.push(now() - start);
   }
-  out['4 MiB setStorageData block, answer'] = blocks.sort((a, b) => a - b)[2];
+  out['4 MiB setStorageData block, answer'] = median(blocks);
   await call('offlinePlay.closeMedia');
   });
   await section('leaving', () => call('live.quitRoom'));
@@ -167,28 +180,19 @@ import('/page/js/bridge.js').then(async ({simulate}) => {
 # The floor of the call figures: the same shapes of request against a WebSocket that answers
 # at once (a JSON request with a small JSON answer, an array of them with an array of answers, a
 # text with itself, bytes with a small answer).
-FLOOR = r"""
+FLOOR = SHARED + r"""
 const [quick, done] = arguments;
 const ws = new WebSocket(`ws://${location.host}/ws`);
 ws.binaryType = 'arraybuffer';
-const now = () => performance.now();
 let onmessage = null;
 ws.onmessage = (m) => onmessage(m);
 const next = () => new Promise((resolve) => { onmessage = resolve; });
 ws.onopen = async () => {
-  const out = {};
-  const count = quick ? 500 : 3000;
-  const times = [];
-  for (let i = 0; i < count + 200; ++i) {
-    const start = now();
+  const out = await roundTrips(quick ? 500 : 3000, async (i) => {
     const answer = next();
     ws.send(JSON.stringify({id: i, call: 'live.pageTo', args: [i]}));
     JSON.parse((await answer).data);
-    if (i >= 200) times.push(now() - start);
-  }
-  times.sort((a, b) => a - b);
-  out['pageTo round trip, median'] = times[times.length >> 1];
-  out['pageTo round trip, p99'] = times[Math.floor(times.length * 0.99)];
+  });
   // As bridge.js sends them: at most 64 in flight, those sent together as one array.
   let sent = 0, left = 10000;
   const send = (count) => {
@@ -206,8 +210,7 @@ ws.onopen = async () => {
     send(64);
   });
   out['10,000 pageTo at once, to the last answer'] = now() - start;
-  const text = 'The quick brown fox "jumps" over the lazy dog 0123456789 \u00e9\n'.repeat(17000)
-    .slice(0, 1 << 20);
+  const text = longText();
   const block = new Uint8Array(4 << 20);
   for (const [label, data] of [['1 MiB chat text, answer and echo', text],
                                ['4 MiB setStorageData block, answer', block]]) {
@@ -220,7 +223,7 @@ ws.onopen = async () => {
       if (data === text && back !== text) return done({error: 'the floor echo differs'});
       times.push(now() - start);
     }
-    out[label] = times.sort((a, b) => a - b)[2];
+    out[label] = median(times);
   }
   ws.close();
   done(out);

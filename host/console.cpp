@@ -282,7 +282,7 @@ void Console::Command(const cJSON* request) {
   int index = 0;
   cJSON_ArrayForEach(arg, args) {
     std::string error;
-    const bool text = framed && !IsByteBlock(arg) && !IsNesting(arg) && IsAttachedText(arg);
+    const bool text = framed && IsAttachedText(arg);  // its only member is "$text"
     cJSON* item = IsByteBlock(arg) ? ByteBlockItem(arg, attached_, error)
                   : IsNesting(arg) ? NestedItem(arg, error)
                   : text           ? AttachedText(arg, *attached_)

@@ -880,6 +880,16 @@ def leading_id(text):
     return int(match.group(1)) if match else None
 
 
+def check_request_size(size):
+    if size > MAX_REQUEST_BYTES:
+        raise Refused(f"a request of {size} bytes is over the limit of "
+                      f"{MAX_REQUEST_BYTES >> 20} MiB")
+
+
+class Unparsed(str):
+    """The text of one request of an array that did not parse as a whole."""
+
+
 def parsed(text):
     try:
         return json.loads(text, parse_constant=reject_constant)
@@ -925,25 +935,16 @@ def page_message(bridge, page, text, blocks=None):
     request's {"$bytes":N} arguments, in order."""
     ident = leading_id(text)
     try:
-        if len(text) > MAX_REQUEST_BYTES:
-            raise Refused(f"a request of {len(text)} bytes is over the limit of "
-                          f"{MAX_REQUEST_BYTES >> 20} MiB")
+        check_request_size(len(text))
         try:
             message = parsed(text)
         except Refused:
+            # One request of the array too deep for the parser, or with too long a number: each
+            # is parsed on its own, so the others still run and it is answered with its own id.
             items = array_items(text) if blocks is None else None
             if items is None or len(items) > MAX_IN_FLIGHT:
                 raise
-            # One request of the array too deep for the parser, or with too long a number: the
-            # others still run, and it is answered with its own id.
-            for item in items:
-                try:
-                    one = parsed(item)
-                except Refused as refusal:
-                    page.text({"id": leading_id(item), "error": str(refusal)})
-                else:
-                    page_request_of(bridge, page, one, None)
-            return None
+            message = [Unparsed(item) for item in items]
         if isinstance(message, list) and blocks is None:
             if len(message) > MAX_IN_FLIGHT:
                 raise Refused(f"an array of {len(message)} requests; at most {MAX_IN_FLIGHT}")
@@ -960,6 +961,9 @@ def page_request_of(bridge, page, message, blocks, size=0):
     queued for kv_host."""
     ident = None
     try:
+        if isinstance(message, Unparsed):
+            ident = leading_id(message)
+            message = parsed(message)
         if not isinstance(message, dict):
             raise Refused("request is not a JSON object")
         ident = message.get("id")
@@ -1034,9 +1038,7 @@ def attach_blocks(message, blocks, size):
                     raise Refused(f"argument {index}: the text is not UTF-8") from None
                 size += len(args[index])
             taken += count
-    if size > MAX_REQUEST_BYTES:
-        raise Refused(f"a request of {size} bytes is over the limit of "
-                      f"{MAX_REQUEST_BYTES >> 20} MiB")
+    check_request_size(size)
     if taken != len(blocks):
         raise Refused(f"{len(blocks) - taken} bytes of the binary request belong to no block")
 
